@@ -1,0 +1,78 @@
+// kestra-sim: the whole unit against its simulated hardware, in a sandbox.
+#include <signal.h>
+#include <stdlib.h>
+
+#include <cstdio>
+#include <string>
+
+#include "core/log.h"
+#include "core/startup.h"
+#include "core/works.h"
+#include "platform/paths.h"
+#include "sim/world/options.h"
+#include "sim/world/sandbox.h"
+#include "sim/world/simulation.h"
+
+namespace {
+Simulation *active = nullptr;
+
+void OnSignal(int) {
+  if (active) active->RequestStop();
+}
+
+std::string MakeRoot(const std::string &requested) {
+  if (!requested.empty()) return requested;
+  char dir[] = "/tmp/kestra-sim-XXXXXX";
+  return mkdtemp(dir) ? dir : "";
+}
+
+int Fail(const std::string &message) {
+  fprintf(stderr, "kestra-sim: %s\n", message.c_str());
+  return 2;
+}
+}  // namespace
+
+int main(int argc, char **argv) {
+  SimOptions options;
+  std::string error;
+  if (!ParseSimOptions(argc, argv, options, error)) {
+    fprintf(stderr, "kestra-sim: %s\n%s", error.c_str(), SIM_USAGE);
+    return 2;
+  }
+  std::string root = MakeRoot(options.root);
+  if (root.empty()) return Fail("cannot create a sandbox directory under /tmp");
+  if (!CreateSandbox(root, error)) return Fail(error);
+  fprintf(stderr, "kestra-sim: sandbox %s\n", root.c_str());
+  SetPaths(PathsUnder(root));
+  MirrorSysLogTo(root + "/var/log/kestra.log");
+
+  World world;
+  SimContext context{root, &world, !options.noPacing};
+  Simulation sim(options, context);
+  if (!sim.Prepare(error)) return Fail(error);
+  if (!sim.StartDevices(error)) return Fail(error);
+  active = &sim;
+  signal(SIGINT, OnSignal);
+  signal(SIGTERM, OnSignal);
+  signal(SIGPIPE, SIG_IGN);
+
+  int status = 0;
+  if (!options.only.empty()) {
+    sim.Begin(nullptr);
+    sim.Wait();
+    sim.Finish();
+    if (!sim.WriteReport(nullptr, error)) status = Fail(error);
+  } else {
+    KestraHooks hooks;
+    hooks.started = [&](Works *works) { sim.Begin(works); };
+    hooks.stopped = [&](Works *works) {
+      sim.RequestStop();
+      sim.Finish();
+      if (!sim.WriteReport(works, error)) status = Fail(error);
+    };
+    status = KestraMain(hooks) == 0 ? status : 1;
+  }
+  sim.StopDevices();
+  active = nullptr;
+  return status;
+}

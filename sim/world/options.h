@@ -1,0 +1,16 @@
+#pragma once
+#include <string>
+
+struct SimOptions {
+  std::string root;      // empty: a new directory under /tmp
+  bool headless = false;
+  double duration = -1;  // seconds; < 0 runs until interrupted
+  std::string scenario;
+  std::string report;
+  std::string only;      // run one simulated device alone
+  bool noPacing = false; // bytes as fast as the pty takes them
+};
+
+// Parses the command line; false with a message for bad usage.
+bool ParseSimOptions(int argc, char **argv, SimOptions &options, std::string &error);
+extern const char *SIM_USAGE;

@@ -1,0 +1,110 @@
+#include "sim/world/sandbox.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+
+namespace fs = std::filesystem;
+
+namespace {
+struct StandIn {
+  const char *name;
+  const char *body;  // shell script body; @ROOT@ is replaced by the sandbox root
+};
+
+// The outside programs the unit runs through the shell.
+const StandIn STAND_INS[] = {
+    {"mount", "exit 0\n"},
+    {"my_temp",
+     "t=$(cat '@ROOT@/var/sim/cpu_temp' 2>/dev/null || echo 47.2)\n"
+     "echo \"$t\"\necho \"temp=$t'C\"\n"},
+    {"my_vorn",
+     "cat '@ROOT@/var/sim/web_version' 2>/dev/null || echo 00.063\n"
+     "cat '@ROOT@/var/sim/lan_state' 2>/dev/null || echo 'No Conn'\n"},
+    {"lsusb", "cat '@ROOT@/var/sim/lsusb' 2>/dev/null\nexit 0\n"},
+    {"fbgrab", "exit 0\n"},
+    {"reboot", "echo reboot >> '@ROOT@/var/sim/reboots'\nexit 0\n"},
+    {"stty", "exit 0\n"},
+    {"tput", "exit 0\n"},
+    {"ifconfig", "exit 0\n"},
+    {"ifdown", "exit 0\n"},
+    {"ifup", "exit 0\n"},
+};
+
+struct Link {
+  const char *inside;  // path under the root
+  const char *target;  // file of the host
+};
+
+// Fonts: the DejaVu faces as on the target, PT Sans for the two PT faces.
+const Link LINKS[] = {
+    {"/usr/share/fonts/truetype/dejavu", "/usr/share/fonts/truetype/dejavu"},
+    {"/opt/fonts/PTS55F_W.ttf", "/usr/share/fonts/truetype/paratype/PTS55F.ttf"},
+    {"/opt/fonts/PTS75F_W.ttf", "/usr/share/fonts/truetype/paratype/PTS75F.ttf"},
+};
+
+const char *DIRS[] = {"/opt/set",  "/opt/fonts",       "/opt/Kestra", "/dev/input/by-id",
+                      "/etc/network", "/bin",          "/var/log",    "/var/sim",
+                      "/usr/share/fonts/truetype", "/tmp"};
+
+std::string Replace(std::string text, const std::string &from, const std::string &to) {
+  for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
+    text.replace(at, from.size(), to);
+  return text;
+}
+
+bool WriteStandIn(const std::string &root, const StandIn &s) {
+  std::string path = root + "/bin/" + s.name;
+  std::ofstream out(path, std::ios::trunc);
+  out << "#!/bin/sh\n# stand-in of the target's " << s.name << "\n" << Replace(s.body, "@ROOT@", root);
+  out.close();
+  return out && chmod(path.c_str(), 0755) == 0;
+}
+}  // namespace
+
+bool CreateSandbox(const std::string &root, std::string &error) {
+  std::error_code ec;
+  for (const char *dir : DIRS) {
+    fs::create_directories(root + dir, ec);
+    if (ec) {
+      error = "cannot create " + root + dir + ": " + ec.message();
+      return false;
+    }
+  }
+  for (const Link &link : LINKS) {
+    std::string inside = root + link.inside;
+    if (fs::exists(fs::symlink_status(inside))) continue;
+    fs::create_symlink(link.target, inside, ec);
+    if (ec) {
+      error = "cannot link " + inside + ": " + ec.message();
+      return false;
+    }
+  }
+  for (const StandIn &s : STAND_INS) {
+    if (!WriteStandIn(root, s)) {
+      error = std::string("cannot write the stand-in ") + s.name;
+      return false;
+    }
+  }
+  const char *path = getenv("PATH");
+  std::string newPath = root + "/bin:" + (path ? path : "/usr/bin:/bin");
+  setenv("PATH", newPath.c_str(), 1);
+  return true;
+}
+
+bool SeedFile(const std::string &root, const std::string &relative, const std::string &content) {
+  fs::path path = fs::path(root) / relative;
+  if (fs::exists(path)) return true;
+  std::error_code ec;
+  fs::create_directories(path.parent_path(), ec);
+  std::ofstream out(path, std::ios::binary);
+  out << content;
+  return static_cast<bool>(out);
+}
+
+std::string SandboxStateFile(const std::string &root, const std::string &name) {
+  return root + "/var/sim/" + name;
+}

@@ -1,0 +1,161 @@
+#include "sim/world/simulation.h"
+
+#include <algorithm>
+#include <chrono>
+#include <fstream>
+#include <sstream>
+
+#include "core/clock.h"
+#include "core/works.h"
+#include "sim/world/json.h"
+
+Simulation::Simulation(const SimOptions &options, const SimContext &context)
+    : options_(options), context_(context), t0_(MonotonicMicros() / 1e6) {}
+
+Simulation::~Simulation() {
+  RequestStop();
+  Finish();
+}
+
+double Simulation::Elapsed() const { return MonotonicMicros() / 1e6 - t0_; }
+
+bool Simulation::Prepare(std::string &error) {
+  devices_ = MakeDevices(context_);
+  if (!options_.only.empty() && !Device(options_.only)) {
+    error = "--only: no simulated device named '" + options_.only + "'";
+    return false;
+  }
+  if (options_.scenario.empty()) return true;
+  std::ifstream in(options_.scenario);
+  if (!in) {
+    error = "cannot read the scenario " + options_.scenario;
+    return false;
+  }
+  std::stringstream text;
+  text << in.rdbuf();
+  if (!ParseScenario(text.str(), events_, error)) {
+    error = options_.scenario + ": " + error;
+    return false;
+  }
+  for (const ScenarioEvent &ev : events_) {
+    if (!DeviceFor(ev.subject)) {
+      error = options_.scenario + ": line " + std::to_string(ev.line) + ": unknown subject '" +
+              ev.subject + "'";
+      return false;
+    }
+  }
+  return true;
+}
+
+SimDevice *Simulation::Device(const std::string &name) const {
+  for (const auto &d : devices_)
+    if (d->Name() == name) return d.get();
+  return nullptr;
+}
+
+SimDevice *Simulation::DeviceFor(const std::string &subject) const {
+  for (const auto &d : devices_) {
+    auto subjects = d->Subjects();
+    if (std::find(subjects.begin(), subjects.end(), subject) != subjects.end()) return d.get();
+  }
+  return nullptr;
+}
+
+bool Simulation::StartDevices(std::string &error) {
+  for (const auto &d : devices_) {
+    if (!options_.only.empty() && d->Name() != options_.only) continue;
+    if (!d->Start(error)) {
+      error = d->Name() + ": " + error;
+      return false;
+    }
+  }
+  return true;
+}
+
+void Simulation::StopDevices() {
+  for (const auto &d : devices_) d->Stop();
+}
+
+void Simulation::Begin(Works *controller) {
+  controller_ = controller;
+  eventThread_ = std::thread(&Simulation::RunEvents, this);
+}
+
+void Simulation::Wait() {
+  std::unique_lock<std::mutex> lock(mutex_);
+  wake_.wait(lock, [this] { return stop_; });
+}
+
+void Simulation::RequestStop() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  stop_ = true;
+  wake_.notify_all();
+}
+
+void Simulation::Finish() {
+  if (eventThread_.joinable()) eventThread_.join();
+}
+
+// Sleeps until `t` seconds of simulation; false when a stop came first.
+bool Simulation::WaitUntil(double t) {
+  std::unique_lock<std::mutex> lock(mutex_);
+  while (!stop_) {
+    double left = t - Elapsed();
+    if (left <= 0) return true;
+    wake_.wait_for(lock, std::chrono::duration<double>(std::min(left, 0.05)));
+  }
+  return false;
+}
+
+void Simulation::RunEvents() {
+  for (const ScenarioEvent &ev : events_) {
+    if (options_.duration >= 0 && ev.t > options_.duration) break;
+    if (!WaitUntil(ev.t)) break;
+    Applied a{ev, Elapsed(), {}};
+    if (SimDevice *d = DeviceFor(ev.subject)) {
+      if (!d->Apply(ev, a.error)) fprintf(stderr, "kestra-sim: %s\n", a.error.c_str());
+    }
+    std::lock_guard<std::mutex> lock(mutex_);
+    applied_.push_back(a);
+  }
+  if (options_.duration >= 0) WaitUntil(options_.duration);
+  else Wait();
+  RequestStop();
+  if (controller_) controller_->core.running = 0;
+}
+
+bool Simulation::WriteReport(Works *controller, std::string &error) {
+  if (options_.report.empty()) return true;
+  JsonWriter json;
+  json.BeginObject();
+  json.Key("sim").BeginObject();
+  json.Field("root", context_.root).Field("elapsed", Elapsed());
+  json.Field("only", options_.only).EndObject();
+  json.Key("events").BeginArray();
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    for (const Applied &a : applied_) {
+      json.BeginObject().Field("t", a.event.t).Field("applied", a.at).Field("event", a.event.text);
+      if (!a.error.empty()) json.Field("error", a.error);
+      json.EndObject();
+    }
+  }
+  json.EndArray();
+  for (const auto &d : devices_) {
+    if (!options_.only.empty() && d->Name() != options_.only) continue;
+    json.Key(d->Name());
+    d->Report(json);
+  }
+  if (controller) {
+    json.Key("controller");
+    ReportController(controller, json);
+  }
+  json.EndObject();
+  std::ofstream out(options_.report, std::ios::trunc);
+  out << json.Text() << "\n";
+  if (!out) {
+    error = "cannot write the report " + options_.report;
+    return false;
+  }
+  return true;
+}

@@ -1,0 +1,43 @@
+#pragma once
+// The physical world around the unit: the RF source that drives the
+// amplifier's input and the loads on its three antenna outputs.
+#include <mutex>
+#include <string>
+
+struct RfSource {
+  bool on = false;
+  double freqHz = 14070000;
+  double driveW = 0;  // power into the amplifier's input
+};
+
+// R + jX in ohms at `refFreqHz`; the reactance can follow frequency as an
+// inductive (X ∝ f) or capacitive (X ∝ 1/f) part when `scaleWithFreq` is set.
+struct AntennaLoad {
+  double r = 50;
+  double x = 0;
+  bool scaleWithFreq = false;
+  double refFreqHz = 0;
+  // Impedance at frequency f.
+  double RAt(double) const { return r; }
+  double XAt(double f) const;
+};
+
+class World {
+ public:
+  RfSource Rf() const;
+  void SetRf(const RfSource &rf);
+  AntennaLoad Load(int antenna) const;  // antenna 0..2
+  void SetLoad(int antenna, const AntennaLoad &load);
+
+ private:
+  mutable std::mutex mutex_;
+  RfSource rf_;
+  AntennaLoad loads_[3];
+};
+
+// What every simulated device is given.
+struct SimContext {
+  std::string root;    // sandbox root
+  World *world = nullptr;
+  bool pacing = true;  // bytes paced as on the real lines
+};

@@ -1,0 +1,42 @@
+#pragma once
+// Amplifier link, reply, error and temperature slices of the shared record.
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+
+constexpr int CMD_QUEUE_SIZE = 30;
+
+struct LinkState {
+  std::atomic<int32_t> linFD{-1};
+  // Command queue: many producers (serialised by cmdQueueMutex), one consumer.
+  std::atomic<int32_t> cmdQueue[CMD_QUEUE_SIZE]{};
+  std::atomic<int32_t> cmdQueueRd{0};
+  std::atomic<int32_t> cmdQueueWr{0};
+  std::atomic<uint8_t> cmdPriority{0};
+  std::mutex cmdQueueMutex;
+  std::atomic<int32_t> retryCount{0};
+  std::atomic<int32_t> retryTotal{0};
+  std::atomic<int32_t> retryStops{0};
+  std::atomic<int32_t> commErrHoldoff{0};  // ms during which error 4 is not reported again
+  std::atomic<uint8_t> tuneValLock{0};
+  std::atomic<uint32_t> currentFreq{0};  // frequency sent with "FA"
+  std::atomic<uint32_t> measuredFreq{0}; // amplifier's frequency counter ("FM")
+  std::atomic<uint8_t> atuBypass{0};
+  std::atomic<uint8_t> ampBypass{0};
+  std::atomic<int32_t> anValue{0};
+  std::atomic<uint8_t> tuneStateDigit{0};  // from the "TU" reply
+  std::atomic<uint8_t> statusA{0}, statusB{0}, statusC{0};
+  std::atomic<uint8_t> ampConfig[2]{};  // configuration bytes of the "EE2" reply
+};
+
+struct ErrorState {
+  std::atomic<uint8_t> errMask{0};    // bit 0: adding errors is suppressed
+  std::atomic<uint8_t> errResend{0};  // 0 idle, 1 reset queued, 2 queue drained
+};
+
+struct ThermalState {
+  std::atomic<int32_t> fanLevel{0};
+  std::atomic<int32_t> fanCurveLast{0};  // −1 before the first curve result
+  std::atomic<int32_t> cpuFanLevel{0};
+  std::atomic<int32_t> cpuFanLast{0};
+};

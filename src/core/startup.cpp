@@ -1,0 +1,127 @@
+#include "core/startup.h"
+
+#include <cstring>
+#include <memory>
+
+#include "amplifier/commands.h"
+#include "core/clock.h"
+#include "core/log.h"
+#include "core/threads.h"
+#include "core/works.h"
+#include "input/panel_mailbox.h"
+#include "remote/opus_setup.h"
+#include "settings/setup_record.h"
+
+namespace {
+constexpr uint8_t PANEL_START = 0xC5;
+constexpr int SPECTRUM_POINTS = 1024;
+
+// Everything the record points to, kept for the whole run beside it.
+struct CompanionRecords {
+  SetupRecord setup{};
+  TavoParamsRecord tavoParams{};
+  std::mutex serMut;
+  SpectrumRecord spectrum;
+  float levels[SPECTRUM_POINTS]{};
+  float work[SPECTRUM_POINTS]{};
+};
+
+void AttachCompanions(Works *works, CompanionRecords *records) {
+  snprintf(works->core.version, sizeof works->core.version, "%s", KESTRA_VERSION);
+  works->cfg.setup = &records->setup;
+  works->trx.TavoParams = &records->tavoParams;
+  works->trx.serMut = &records->serMut;
+  works->trx.spectrum = &records->spectrum;
+}
+
+// Start-up pauses end early once the run flag drops, so that a stop during
+// the start-up does not wait for the whole sequence.
+bool Pause(Works *works, int64_t seconds) {
+  for (int64_t t = 0; t < seconds * 10 && works->core.running; t++) SleepMillis(100);
+  return works->core.running != 0;
+}
+
+void LoadSettingsAndTables(Works *works) {
+  InitGlobalVar(works);
+  CntIP = CntDNS = CntNetMask = CntGateway = 3;
+  InitMicroCmd(works);
+  readSetup(works);
+  works->core.forceFreq = -1;
+  LogErr("ModeWorkIdx %i \n", int(works->tuner.modeWorkIdx));
+  SpectrumRecord *spectrum = works->trx.spectrum;
+  memset(spectrum->levels, 0, SPECTRUM_POINTS * sizeof(float));
+  memset(spectrum->work, 0, SPECTRUM_POINTS * sizeof(float));
+}
+
+// Steps from the front panel to the running timer; false when the run flag
+// dropped on the way.
+bool StartUnit(Works *works) {
+  StartThreadGPIO(works);
+  if (!Pause(works, 1)) return false;
+  PostPanelCmd(works, PANEL_START);
+  StartThreadLinear(works);
+  if (!Pause(works, 1)) return false;
+  waitTAVO = 10;
+  works->core.lastActivity = WallSeconds();
+  snprintf(works->display.imageName, sizeof works->display.imageName, "%s", StartImageName(works));
+  startInitThread = 1;
+  StartThreadLoad(works);
+  bool running = Pause(works, waitTAVO + 1);
+  startInitThread = 0;
+  if (!running) return false;
+  StartThreadLANinfo(works);
+  StartThreadAggFW(works);
+  snprintf(works->display.imageName, sizeof works->display.imageName, "%s", "statusB");
+  works->link.currentFreq = static_cast<uint32_t>(works->trx.TavoParams->word[3]);
+  SetupOpus(works);
+  StartThreadKeyb(works);
+  StartThreadSoket(works);
+  StartThreadTAVO(works);
+  SetupRecord &s = *works->cfg.setup;
+  if (s.EnableWrite == '1' || s.EnableRead == '1' || s.EnableCAT == '1' || s.EnableFFT == '1') {
+    ExitThreadRemote(works);
+    if (!Pause(works, 2)) return false;
+    StartThreadCommRemote(works);
+    if (!Pause(works, 2)) return false;
+    works->core.remoteActive = 1;
+  }
+  StartThreadCATserial(works);
+  StartThreadTimer(works);
+  return true;
+}
+
+void ShutDown(Works *works) {
+  LogErr("Close..\n");
+  snprintf(works->display.imageName, sizeof works->display.imageName, "%s", "start");
+  SleepSeconds(2);
+  LogSys(LOG_PRIO_INFO, "Communicator operations end");
+  JoinThreads(works);
+  ReleaseOpus(works);
+  LogErr("Closed!\n");
+}
+}  // namespace
+
+const char *StartImageName(Works *works) {
+  return works->link.ampConfig[1] == '1' ? "start120" : "start";
+}
+
+int KestraMain(const KestraHooks &hooks) {
+  LogErr("START Main ----------------------------------------------------------------\n");
+  LogErr("KESTRA version %s\n", KESTRA_VERSION);
+  LogSys(LOG_PRIO_INFO, "KESTRA version %s", KESTRA_VERSION);
+
+  auto works = std::make_unique<Works>();
+  auto records = std::make_unique<CompanionRecords>();
+  records->spectrum.levels = records->levels;
+  records->spectrum.work = records->work;
+  AttachCompanions(works.get(), records.get());
+  LoadSettingsAndTables(works.get());
+  if (hooks.started) hooks.started(works.get());
+
+  if (StartUnit(works.get())) {
+    while (works->core.running) SleepSeconds(1);
+  }
+  ShutDown(works.get());
+  if (hooks.stopped) hooks.stopped(works.get());
+  return 0;
+}

@@ -1,0 +1,19 @@
+#pragma once
+// The whole life of the program: start-up, idle, orderly shutdown. The product
+// and the simulator run the same sequence.
+#include <functional>
+
+struct Works;
+
+struct KestraHooks {
+  // Called once the record holds its defaults and settings, before the
+  // threads start; the simulator keeps the pointer to watch and stop the unit.
+  std::function<void(Works *)> started;
+  // Called after the orderly shutdown, while the record still exists.
+  std::function<void(Works *)> stopped;
+};
+
+int KestraMain(const KestraHooks &hooks = {});
+
+// "start120" when the amplifier reported the high-power class, else "start".
+const char *StartImageName(Works *works);

@@ -1,0 +1,15 @@
+#pragma once
+// Front-panel slice of the shared record.
+#include <atomic>
+#include <cstdint>
+
+struct InputState {
+  // Mailbox to the front-panel thread: a writer waits for 0, then stores.
+  std::atomic<uint8_t> panelCmd{0};
+  std::atomic<uint8_t> panelLastCmd{0};
+  // 1 while the front-panel thread runs; without it nobody empties panelCmd.
+  std::atomic<uint8_t> panelThreadRunning{0};
+};
+
+// Long-press time of the front-panel keys, seconds.
+extern std::atomic<double> TIME_LONG_PRESS;

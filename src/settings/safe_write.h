@@ -1,0 +1,15 @@
+#pragma once
+// Every write under the settings partition goes through here: remount it
+// read-write, write, remount it read-only. A file is replaced through a
+// temporary file in the same directory that is flushed to disk and renamed
+// over the old one, so a power cut mid-save leaves either file whole.
+#include <string>
+
+// Replaces `path` with `content`. False when nothing was written.
+bool WriteSettingsFile(const std::string &path, const std::string &content);
+
+// Appends `text` to `path` (creating it), for logs kept on the partition.
+bool AppendSettingsFile(const std::string &path, const std::string &text);
+
+// Test hook: called after the temporary file is complete and before the rename.
+extern void (*settingsWriteAfterTempHook)(const std::string &tempPath);

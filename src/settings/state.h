@@ -1,0 +1,48 @@
+#pragma once
+// Settings slice of the shared record: the setup record, the numeric mirrors
+// of setup.txt, and the calibration/filter state that follows the frequency.
+#include <atomic>
+#include <cstdint>
+
+struct SetupRecord;
+
+struct SettingsState {
+  SetupRecord *setup = nullptr;
+
+  // Numeric mirrors of setup.txt; the mirror wins when the file is written.
+  std::atomic<uint8_t> EnablePwrPeak{0};
+  std::atomic<uint8_t> TempMode{0};
+  std::atomic<uint8_t> FreqSensIn{0};
+  std::atomic<int32_t> FreqPeriodTime{0};
+  std::atomic<uint8_t> Attenuator{0};
+  std::atomic<uint8_t> AttenuatorTune{0};
+  std::atomic<float> SWRescAutoTune{0};
+  std::atomic<uint8_t> ViewTimeStr{0};
+  std::atomic<uint8_t> ViewTemp{0};
+  std::atomic<float> MaxTemperature{0};
+  std::atomic<float> MaxTemperature2{0};
+  std::atomic<uint8_t> AutoTuneMaxCicli{0};
+  std::atomic<uint8_t> PowerUnits{0};
+  std::atomic<uint8_t> SaveScreenIdx{0};
+  std::atomic<uint8_t> AutoTuneMode{0};  // automatic-tune flags byte
+  std::atomic<int32_t> Divide{0};
+  std::atomic<int32_t> MaxTempAllowed{0};
+  std::atomic<int32_t> PSpar1{0}, PSpar2{0}, PSpar3{0}, PSpar4{0};
+  std::atomic<int32_t> Isteresi1{0}, Isteresi2{0};
+  std::atomic<double> OffsetPlot{0};
+  std::atomic<int32_t> RefLevelPlot{0}, RefPosPlot{0}, PointDivPlot{0};
+  std::atomic<uint8_t> TUNEenabled{0};
+  std::atomic<int32_t> NumBanco{0};
+  std::atomic<int32_t> GMpar1{0}, GMpar2{0};
+  std::atomic<int32_t> MAXbank{0};
+  std::atomic<uint8_t> EnableDebug{0};
+  std::atomic<uint8_t> EnableLOGTemp{0};
+  std::atomic<uint8_t> logTempRestarted{0};
+  std::atomic<int32_t> CPUTempVentola{0};
+  std::atomic<int32_t> CPUPercVentola{0};
+
+  // Protection thresholds in converter counts, in the order sent with "TS".
+  std::atomic<int32_t> sogliaTS[4]{};
+  std::atomic<int32_t> idxSogliaTS{0};  // calibration row last sent; −1 none
+  std::atomic<uint8_t> filterMask{0};
+};

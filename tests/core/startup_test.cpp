@@ -1,0 +1,214 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <mutex>
+#include <set>
+#include <string>
+#include <thread>
+
+#include "core/clock.h"
+#include "core/log.h"
+#include "core/startup.h"
+#include "core/threads.h"
+#include "core/works.h"
+#include "settings/setup_record.h"
+#include "tests/support/sandbox.h"
+
+namespace {
+// Start-up pauses run a thousand times faster; the sequence is unchanged.
+void CompressedSleep(int64_t micros) {
+  std::this_thread::sleep_for(std::chrono::microseconds(micros / 1000));
+}
+
+std::mutex startedMutex;
+std::set<std::string> started;
+Works *current = nullptr;
+
+void Record(const char *name) {
+  std::lock_guard<std::mutex> lock(startedMutex);
+  started.insert(name);
+}
+
+// A thread that stays until the run flag drops, as every real one must.
+template <const char *Name>
+void Body(Works *works) {
+  Record(Name);
+  while (works->core.running) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+}
+
+// The front panel empties its mailbox and keeps what it got.
+std::vector<int> panelReceived;
+constexpr char kGPIO[] = "GPIO";
+void FakePanel(Works *works) {
+  Record(kGPIO);
+  while (works->core.running) {
+    if (uint8_t cmd = works->input.panelCmd) {
+      panelReceived.push_back(cmd);
+      works->input.panelCmd = 0;
+    }
+    std::this_thread::sleep_for(std::chrono::microseconds(200));
+  }
+}
+
+constexpr char kLinear[] = "Linear", kLoad[] = "LoadThread", kLan[] = "LANInfoThread",
+               kAgg[] = "AggFWThread", kKeyb[] = "keyb", kWs[] = "Wsocket", kWc[] = "Wclient",
+               kSer[] = "Serial", kScr[] = "th_scrivi", kLeg[] = "th_leggi", kCat[] = "Cat",
+               kFft[] = "TAVORead", kCatSer[] = "CatSerial", kTimer[] = "timer";
+
+void RecordOnce(const char *name, Works *) { Record(name); }
+
+class StartupTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    started.clear();
+    panelReceived.clear();
+    previousClock = SetClockSource({realClock.processMicros, realClock.monotonicMicros,
+                                    realClock.wallSeconds, CompressedSleep});
+    threadBodies = {FakePanel,   Body<kLinear>, [](Works *w) { RecordOnce(kLoad, w); LoadThread(w); },
+                    [](Works *w) { RecordOnce(kLan, w); },
+                    [](Works *w) { RecordOnce(kAgg, w); },
+                    Body<kKeyb>, Body<kWs>,     Body<kWc>,
+                    Body<kSer>,  Body<kScr>,    Body<kLeg>,
+                    Body<kCat>,  Body<kFft>,    Body<kCatSer>,
+                    Body<kTimer>};
+  }
+  void TearDown() override {
+    threadBodies = productThreadBodies;
+    SetClockSource(previousClock);
+  }
+
+  // Runs the whole life of the program; the run flag drops after the
+  // start-up (about 15 s of compressed time).
+  void RunUnit(const std::string &setup) {
+    if (!setup.empty()) box.Write(box.P().setupFile, setup);
+    std::thread stopper;
+    KestraHooks hooks;
+    hooks.started = [&](Works *works) {
+      current = works;
+      stopper = std::thread([works] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(400));
+        works->core.running = 0;
+      });
+    };
+    hooks.stopped = [&](Works *works) {
+      remoteFlags = std::string{works->cfg.setup->EnableWrite, works->cfg.setup->EnableRead,
+                                works->cfg.setup->EnableCAT, works->cfg.setup->EnableFFT};
+      initDone = works->core.initDone;
+    };
+    EXPECT_EQ(KestraMain(hooks), 0);
+    stopper.join();
+  }
+
+  std::set<std::string> Started() {
+    std::lock_guard<std::mutex> lock(startedMutex);
+    return started;
+  }
+
+  TestSandbox box;
+  LogCapture log;
+  ClockSource previousClock;
+  std::string remoteFlags;
+  int initDone = 0;
+};
+}  // namespace
+
+TEST_F(StartupTest, DefaultFlagsStartTheDocumentedThreads) {
+  RunUnit("");
+  std::set<std::string> expected = {"GPIO",    "Linear", "LoadThread", "LANInfoThread",
+                                    "AggFWThread", "keyb", "Wsocket",  "Serial",
+                                    "CatSerial", "timer"};
+  EXPECT_EQ(Started(), expected);
+  EXPECT_TRUE(log.ErrHas(">>>>>>>>>> SOCKET SERVER start\n"));
+  EXPECT_TRUE(log.ErrHas("TAVOread start\n"));
+  EXPECT_TRUE(log.ErrHas("Closed!\n"));
+  EXPECT_EQ(initDone, 1);
+}
+
+TEST_F(StartupTest, OneRemoteFlagStartsAllFourRemoteThreadsAndStoresTheirFlags) {
+  RunUnit("EnableCAT: 1\nWebSocket: 2\nEnableKeyb: 0\nEnableTime: 0\n");
+  auto s = Started();
+  for (const char *name : {"th_scrivi", "th_leggi", "Cat", "TAVORead", "Wclient"})
+    EXPECT_TRUE(s.count(name)) << name;
+  EXPECT_FALSE(s.count("Wsocket"));
+  EXPECT_FALSE(s.count("keyb"));
+  EXPECT_FALSE(s.count("timer"));
+  EXPECT_EQ(remoteFlags, "1111");
+  std::string file = box.Read(box.P().setupFile);
+  for (const char *key : {"EnableRead: 1", "EnableWrite: 1", "EnableCAT: 1", "EnableFFT: 1"})
+    EXPECT_NE(file.find(key), std::string::npos) << key;
+  EXPECT_TRUE(log.ErrHas(">>>>>>>>>>>>>>>>>>>>>>>>> REMOTE STOP \n"));
+  EXPECT_TRUE(log.ErrHas(">>>>>>>>>> SOCKET CLIENT start\n"));
+}
+
+TEST_F(StartupTest, ShutdownJoinsInTheDocumentedOrder) {
+  RunUnit("EnableRead: 1\n");
+  std::vector<std::string> joins;
+  for (const auto &line : log.Sys())
+    if (line.text.rfind("Communicator joined", 0) == 0) joins.push_back(line.text);
+  std::vector<std::string> expected = {
+      "Communicator joined Key end",       "Communicator joined FFT end",
+      "Communicator joined Touch end",     "Communicator joined Spi end",
+      "Communicator joined Wsocket end",   "Communicator joined Cat end",
+      "Communicator joined CatSerial end", "Communicator joined Serial end",
+      "Communicator joined Linear end",    "Communicator joined Time end",
+      "Communicator joined GPIO end"};
+  EXPECT_EQ(joins, expected);
+  EXPECT_TRUE(log.SysHas("Communicator operations end"));
+}
+
+TEST_F(StartupTest, NoThreadWithItsFlagOffIsStartedOrJoined) {
+  RunUnit("EnableGPIO: 0\nEnableLinear: 0\nEnableKeyb: 0\nWebSocket: 0\nEnableTime: 0\n");
+  std::set<std::string> expected = {"LoadThread", "LANInfoThread", "AggFWThread", "Serial",
+                                    "CatSerial"};
+  EXPECT_EQ(Started(), expected);
+  EXPECT_FALSE(log.SysHas("Communicator joined GPIO end"));
+  EXPECT_FALSE(log.SysHas("Communicator joined Linear end"));
+  // Without the front panel the mailbox posts are dropped instead of blocking.
+  EXPECT_TRUE(log.SysHas("front panel not running: command 197 dropped"));
+}
+
+TEST_F(StartupTest, FrontPanelGetsTheStartAndCountdownCommandsInOrder) {
+  RunUnit("");
+  // 197 at start, 181 once during the countdown and once after it.
+  EXPECT_EQ(panelReceived, (std::vector<int>{0xC5, 0xB5, 0xB5}));
+}
+
+TEST(StartImage, HighPowerClassChoosesStart120) {
+  TestWorks works;
+  EXPECT_STREQ(StartImageName(works.works), "start");  // no "EE2" reply yet (255)
+  works->link.ampConfig[1] = '1';
+  EXPECT_STREQ(StartImageName(works.works), "start120");
+  works->link.ampConfig[1] = '0';
+  EXPECT_STREQ(StartImageName(works.works), "start");
+}
+
+namespace {
+// Virtual time for the countdown: the main thread's 11 s pause ends when the
+// countdown thread has slept 11 times.
+int64_t virtualMicros = 0;
+void VirtualSleep(int64_t micros) {
+  virtualMicros += micros;
+  if (virtualMicros >= 11000000) startInitThread = 0;
+}
+}  // namespace
+
+TEST(Countdown, CountsFromTenDownToZeroInATwoCharacterField) {
+  TestWorks works;
+  LogCapture log;
+  ClockSource previous = SetClockSource(
+      {realClock.processMicros, realClock.monotonicMicros, realClock.wallSeconds, VirtualSleep});
+  virtualMicros = 0;
+  waitTAVO = 10;
+  startInitThread = 1;
+  LoadThread(works.works);
+  SetClockSource(previous);
+  std::vector<std::string> expected;
+  for (int n = 10; n >= 0; n--) {
+    char line[40];
+    snprintf(line, sizeof line, "Time Loading ...%2d..\n", n);
+    expected.push_back(line);
+  }
+  EXPECT_EQ(log.Err(), expected);
+  EXPECT_EQ(works->core.initDone, 1);
+}

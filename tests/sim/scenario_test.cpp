@@ -1,0 +1,36 @@
+#include <gtest/gtest.h>
+
+#include "sim/world/json.h"
+#include "sim/world/scenario.h"
+
+TEST(Scenario, ParsesEventsSortedByTimeWithCommentsAndReportsBadLines) {
+  std::vector<ScenarioEvent> events;
+  std::string error;
+  ASSERT_TRUE(ParseScenario("# start\n2.5 radio freq 7100000  # 40 m\n\n1 antenna 1 load 25 30\n",
+                            events, error));
+  ASSERT_EQ(events.size(), 2u);
+  EXPECT_EQ(events[0].subject, "antenna");
+  EXPECT_EQ(events[0].verb, "1");
+  EXPECT_EQ(events[0].args, (std::vector<std::string>{"load", "25", "30"}));
+  EXPECT_EQ(events[1].text, "2.5 radio freq 7100000");
+  double d;
+  EXPECT_TRUE(ArgDouble(events[1], 0, d, error));
+  EXPECT_EQ(d, 7100000);
+  long l;
+  EXPECT_FALSE(ArgInt(events[0], 0, l, error));
+  EXPECT_TRUE(ArgInt(events[0], 1, l, error));
+  EXPECT_EQ(l, 25);
+
+  events.clear();
+  EXPECT_FALSE(ParseScenario("x radio off\n", events, error));
+  EXPECT_EQ(error, "line 1: 'x' is not a time in seconds");
+  EXPECT_FALSE(ParseScenario("1 radio\n", events, error));
+  EXPECT_NE(error.find("line 1"), std::string::npos);
+}
+
+TEST(Json, WritesNestedValuesWithEscapes) {
+  JsonWriter json;
+  json.BeginObject().Field("a", 1).Key("b").BeginArray().String("x\"y\n").Number(0.5).EndArray();
+  json.Field("c", true).EndObject();
+  EXPECT_EQ(json.Text(), "{\"a\":1,\"b\":[\"x\\\"y\\n\",0.5],\"c\":true}");
+}

@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# Installs every Debian package the build, the tests and the simulator use.
+# Idempotent: packages already present are left alone.
+set -euo pipefail
+
+packages=(
+  # toolchain
+  build-essential g++ clang libclang-rt-14-dev cmake ninja-build pkg-config git
+  # product libraries
+  libpng-dev libfreetype-dev libusb-1.0-0-dev libasound2-dev libopus-dev
+  libssl-dev libglib2.0-dev
+  # fonts (PT Sans stands in for the two PT faces under /opt/fonts)
+  fonts-dejavu-core fonts-paratype
+  # tests and benchmarks
+  libgtest-dev libgmock-dev googletest libbenchmark-dev libturbojpeg0-dev
+  # the sandbox's shell stand-ins and the port tests
+  coreutils procps util-linux
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -eq 0 ]; then
+  exit 0
+fi
+SUDO=""
+[ "$(id -u)" -eq 0 ] || SUDO="sudo"
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update -qq
+$SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
