@@ -29,7 +29,24 @@ struct LinkState {
   std::atomic<uint8_t> ampConfig[2]{};  // configuration bytes of the "EE2" reply
 };
 
+constexpr int ERROR_CODES = 27;
+
+// Fixed descriptor of an error code: how it is shown and cleared, and its
+// two caption lines.
+struct ErrorDescr {
+  uint8_t flags;  // bit 0 error (red) else warning, bit 1 protection, bit 2 temporary
+  char line1[30];
+  char line2[30];
+};
+
 struct ErrorState {
+  // The list and the descriptors' second lines change from several threads;
+  // the lock keeps every add and delete whole.
+  std::mutex errMutex;
+  int32_t errList[ERROR_CODES]{};
+  int32_t errCount = 0;
+  ErrorDescr errDescr[ERROR_CODES]{};
+  std::atomic<uint8_t> protState{0};  // bit 0 reset needed, bit 1 display cleared, bit 2 temporary
   std::atomic<uint8_t> errMask{0};    // bit 0: adding errors is suppressed
   std::atomic<uint8_t> errResend{0};  // 0 idle, 1 reset queued, 2 queue drained
 };

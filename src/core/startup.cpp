@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "amplifier/commands.h"
+#include "amplifier/errors.h"
 #include "core/clock.h"
 #include "core/log.h"
 #include "core/threads.h"
@@ -115,6 +116,8 @@ int KestraMain(const KestraHooks &hooks) {
   records->spectrum.levels = records->levels;
   records->spectrum.work = records->work;
   AttachCompanions(works.get(), records.get());
+  // The descriptors are needed as soon as the link can raise an error.
+  InitErrDescr(works.get());
   LoadSettingsAndTables(works.get());
   if (hooks.started) hooks.started(works.get());
 

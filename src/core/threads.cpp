@@ -1,5 +1,6 @@
 #include "core/threads.h"
 
+#include "amplifier/errors.h"
 #include "core/clock.h"
 #include "core/log.h"
 #include "core/works.h"
@@ -36,6 +37,8 @@ bool Launch(std::thread &handle, ThreadBody body, const char *name, Works *works
     LogErr("%s: not part of this build\n", name);
     return false;
   }
+  // A thread started again (the remote set) has ended since its last start.
+  if (handle.joinable()) handle.join();
   handle = std::thread(body, works);
   return true;
 }
@@ -63,7 +66,6 @@ void StartThreadLinear(Works *works) {
 void StartThreadLoad(Works *works) { Launch(thInit, threadBodies.LoadThread, "LoadThread", works); }
 
 void StartThreadLANinfo(Works *works) {
-  JoinQuietly(thDebug);  // the previous run has ended: it cleared lanInfoBusy
   Launch(thDebug, threadBodies.LANInfoThread, "LANInfoThread", works);
 }
 
@@ -144,9 +146,8 @@ void ExitThreadRemote(Works *works) {
   SetupRecord &s = Setup(works);
   s.EnableWrite = s.EnableRead = s.EnableCAT = s.EnableFFT = '0';
   SleepMillis(500);
-  // The remote threads have seen their flags; their handles are collected
-  // before they are started again.
-  for (std::thread *t : {&thrScrivi, &thrLeggi, &thrCat, &thrFFT}) JoinQuietly(*t);
+  for (int32_t code : {ERR_AUDIO_READ, ERR_AUDIO_WRITE, ERR_REMOTE_USB, ERR_REMOTE_CAT})
+    DeleteErrore(works, code);
   writeSetup(works);
   PostPanelCmd(works, 0xA5);
   LogErr(">>>>>>>>>>>>>>>>>>>>>>>>> REMOTE STOP \n");

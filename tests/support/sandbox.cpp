@@ -7,6 +7,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "amplifier/errors.h"
 #include "core/works.h"
 #include "settings/setup_record.h"
 #include "sim/world/sandbox.h"
@@ -40,6 +41,7 @@ void TestSandbox::Write(const std::string &path, const std::string &content) con
 TestWorks::TestWorks() : works(new Works) {
   works->cfg.setup = new SetupRecord{};
   initSetup(works);
+  InitErrDescr(works);
 }
 
 TestWorks::~TestWorks() {
