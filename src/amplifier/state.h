@@ -27,6 +27,17 @@ struct LinkState {
   std::atomic<uint8_t> tuneStateDigit{0};  // from the "TU" reply
   std::atomic<uint8_t> statusA{0}, statusB{0}, statusC{0};
   std::atomic<uint8_t> ampConfig[2]{};  // configuration bytes of the "EE2" reply
+
+  // Measured values of the last "ST" reply, written only by the link thread.
+  std::atomic<uint16_t> rawPwin{0}, rawFwd{0}, rawRefl{0};
+  std::atomic<float> pwrIn{0};    // W
+  std::atomic<float> pwrFwd{0};   // W
+  std::atomic<float> pwrRefl{0};  // W
+  std::atomic<float> pwrInPeak{0};
+  std::atomic<float> swr{0};         // 0 or 1.0..100.0
+  std::atomic<float> currentRaw{0};  // converter count as received
+  std::atomic<float> temp1{0}, temp2{0};  // smoothed, degrees Celsius
+  std::atomic<uint8_t> attReported{0};    // from the "AT" reply
 };
 
 constexpr int ERROR_CODES = 27;

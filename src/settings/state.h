@@ -5,6 +5,7 @@
 #include <cstdint>
 
 struct SetupRecord;
+struct CalibRow;
 
 struct SettingsState {
   SetupRecord *setup = nullptr;
@@ -40,6 +41,10 @@ struct SettingsState {
   std::atomic<uint8_t> logTempRestarted{0};
   std::atomic<int32_t> CPUTempVentola{0};
   std::atomic<int32_t> CPUPercVentola{0};
+
+  // Calibration rows of config.txt, loaded once at start-up.
+  CalibRow *tabCalib = nullptr;
+  int nRowCalib = 0;
 
   // Protection thresholds in converter counts, in the order sent with "TS".
   std::atomic<int32_t> sogliaTS[4]{};

@@ -1,0 +1,53 @@
+#include "tests/support/sim_process.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+
+SimRun RunKestraSim(const std::string &binary, const std::vector<std::string> &args,
+                    double timeLimitSeconds) {
+  SimRun run;
+  int pipeFd[2];
+  if (pipe(pipeFd) != 0) return run;
+  auto start = std::chrono::steady_clock::now();
+  pid_t child = fork();
+  if (child == 0) {
+    dup2(pipeFd[1], 1);
+    dup2(pipeFd[1], 2);
+    close(pipeFd[0]);
+    std::vector<char *> argv{const_cast<char *>(binary.c_str())};
+    for (const auto &a : args) argv.push_back(const_cast<char *>(a.c_str()));
+    argv.push_back(nullptr);
+    execv(binary.c_str(), argv.data());
+    _exit(127);
+  }
+  close(pipeFd[1]);
+  auto elapsed = [&] {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  };
+  bool killed = false;
+  for (;;) {
+    pollfd p{pipeFd[0], POLLIN, 0};
+    int ready = poll(&p, 1, 100);
+    if (ready > 0) {
+      char buf[4096];
+      ssize_t n = read(pipeFd[0], buf, sizeof buf);
+      if (n <= 0) break;
+      run.output.append(buf, n);
+    }
+    if (!killed && elapsed() > timeLimitSeconds) {
+      kill(child, SIGKILL);
+      killed = true;
+    }
+  }
+  close(pipeFd[0]);
+  int status = 0;
+  waitpid(child, &status, 0);
+  run.seconds = elapsed();
+  run.exitStatus = (!killed && WIFEXITED(status)) ? WEXITSTATUS(status) : -1;
+  return run;
+}

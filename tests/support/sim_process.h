@@ -1,0 +1,13 @@
+#pragma once
+// Runs kestra-sim as a child process and collects what it wrote.
+#include <string>
+#include <vector>
+
+struct SimRun {
+  int exitStatus = -1;  // -1: did not exit by itself (killed after the time limit)
+  std::string output;   // standard output and standard error together
+  double seconds = 0;   // wall time of the run
+};
+
+SimRun RunKestraSim(const std::string &binary, const std::vector<std::string> &args,
+                    double timeLimitSeconds);
