@@ -12,6 +12,7 @@
 #include "input/panel_mailbox.h"
 #include "remote/opus_setup.h"
 #include "settings/setup_record.h"
+#include "transceiver/tavo_params.h"
 
 namespace {
 constexpr uint8_t PANEL_START = 0xC5;
@@ -73,7 +74,9 @@ bool StartUnit(Works *works) {
   StartThreadLANinfo(works);
   StartThreadAggFW(works);
   snprintf(works->display.imageName, sizeof works->display.imageName, "%s", "statusB");
-  works->link.currentFreq = static_cast<uint32_t>(works->trx.TavoParams->word[3]);
+  TavoParamsRecord params{};
+  getParameters(&params, works);
+  works->link.currentFreq = static_cast<uint32_t>(params.word[tavo::freq]);
   SetupOpus(works);
   StartThreadKeyb(works);
   StartThreadSoket(works);
