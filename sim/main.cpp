@@ -47,7 +47,7 @@ int main(int argc, char **argv) {
   MirrorSysLogTo(root + "/var/log/kestra.log");
 
   World world;
-  SimContext context{root, &world, !options.noPacing};
+  SimContext context{root, &world, !options.noPacing, options.only};
   Simulation sim(options, context);
   if (!sim.Prepare(error)) return Fail(error);
   if (!sim.StartDevices(error)) return Fail(error);
