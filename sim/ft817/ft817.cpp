@@ -12,13 +12,15 @@ constexpr double FRAME_GAP = 0.1;  // a pause this long drops a half-received co
 // Not packed BCD: the poller must keep its last frequency.
 const uint8_t GARBAGE_REPLY[FT817_COMMAND_BYTES] = {0x1A, 0xFF, 0x3C, 0xB0, 0x01};
 
-uint8_t Bcd(uint32_t twoDigits) { return static_cast<uint8_t>((twoDigits / 10) << 4 | twoDigits % 10); }
+uint8_t Bcd(uint32_t twoDigits) {
+  return static_cast<uint8_t>((twoDigits / 10) << 4 | twoDigits % 10);
+}
 }  // namespace
 
 std::vector<uint8_t> Ft817FrequencyReply(uint32_t hz, uint8_t mode) {
   uint32_t tens = hz / 10;  // eight digits of 10 Hz
-  return {Bcd(tens / 1000000 % 100), Bcd(tens / 10000 % 100), Bcd(tens / 100 % 100), Bcd(tens % 100),
-          mode};
+  return {Bcd(tens / 1000000 % 100), Bcd(tens / 10000 % 100), Bcd(tens / 100 % 100),
+          Bcd(tens % 100), mode};
 }
 
 Ft817Sim::Ft817Sim(const SimContext &context) : context_(context) {}

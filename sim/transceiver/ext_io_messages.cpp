@@ -18,8 +18,8 @@ struct Station {
 
 // A few stations on the bands the defaults tune to.
 const Station STATIONS[] = {
-    {14074000, -60, 2500}, {14076500, -82, 600},  {14200000, -55, 2700}, {7074000, -58, 2500},
-    {7100000, -70, 2700},  {3573000, -65, 2500},  {21074000, -72, 2500}, {28074000, -78, 2500},
+    {14074000, -60, 2500}, {14076500, -82, 600}, {14200000, -55, 2700}, {7074000, -58, 2500},
+    {7100000, -70, 2700},  {3573000, -65, 2500}, {21074000, -72, 2500}, {28074000, -78, 2500},
 };
 constexpr double NOISE_FLOOR_DB = -118;
 }  // namespace
@@ -49,7 +49,8 @@ std::vector<uint8_t> EncodeParameterBlock(const TrxState &s, bool blockVfoB) {
   b[17] = 0x60 | 9;
   b[18] = 0x30 | 2;
   b[19] = 0x60 | (1 << 2) | 2;
-  b[20] = static_cast<uint8_t>(0x40 | (s.att ? 0x10 : 0) | (s.lp ? 0x08 : 0) | ((s.an & 3) << 1) | 1);
+  b[20] =
+      static_cast<uint8_t>(0x40 | (s.att ? 0x10 : 0) | (s.lp ? 0x08 : 0) | ((s.an & 3) << 1) | 1);
   b[21] = static_cast<uint8_t>(211 + s.signal);
   b[22] = static_cast<uint8_t>(s.volume & 0x7F);
   PutDigits(b, 23, static_cast<uint32_t>(s.offset3), 3);

@@ -117,12 +117,18 @@ void TransceiverSim::Obey(const std::string &command, const char *port) {
   std::lock_guard<std::mutex> lock(mutex_);
   if (commands_.size() < COMMANDS_KEPT) commands_.push_back({Now(), port, command});
   std::string verb = command.substr(0, 2);
-  if (verb == "RX") Key(false);
-  else if (verb == "TX") Key(true);
-  else if (verb == "TU") state_.tuneLevel = std::atoi(command.c_str() + 2);
-  else if (verb == "DT") catOut_.push_back("DT001;");
-  else if (verb == "FA") catOut_.push_back(CatFrequency("FA", state_.freqA));
-  else if (verb == "FB") catOut_.push_back(CatFrequency("FB", state_.freqB));
+  if (verb == "RX")
+    Key(false);
+  else if (verb == "TX")
+    Key(true);
+  else if (verb == "TU")
+    state_.tuneLevel = std::atoi(command.c_str() + 2);
+  else if (verb == "DT")
+    catOut_.push_back("DT001;");
+  else if (verb == "FA")
+    catOut_.push_back(CatFrequency("FA", state_.freqA));
+  else if (verb == "FB")
+    catOut_.push_back(CatFrequency("FB", state_.freqB));
 }
 
 void TransceiverSim::Key(bool on) {

@@ -50,7 +50,8 @@ bool BankUsesFt817(const std::string &root) {
 bool RadioWired(const SimContext &context, Radio radio) {
   const char *name = radio == Radio::Ft817 ? "ft817" : "transceiver";
   if (!context.only.empty()) return context.only == name;
-  if (SandboxDevicePath(context.root, "SerPort") != SandboxDevicePath(context.root, "CatSerialPort"))
+  if (SandboxDevicePath(context.root, "SerPort") !=
+      SandboxDevicePath(context.root, "CatSerialPort"))
     return true;
   return BankUsesFt817(context.root) == (radio == Radio::Ft817);
 }

@@ -22,8 +22,8 @@ void NoSleep(int64_t) {}
 class Ft817Reply : public ::testing::Test {
  protected:
   void SetUp() override {
-    previous = SetClockSource({realClock.processMicros, realClock.monotonicMicros,
-                               realClock.wallSeconds, NoSleep});
+    previous = SetClockSource(
+        {realClock.processMicros, realClock.monotonicMicros, realClock.wallSeconds, NoSleep});
   }
   void TearDown() override { SetClockSource(previous); }
   void Decode(std::vector<uint8_t> reply) {
@@ -72,7 +72,8 @@ TEST_F(Ft817Reply, OnlyTheAnswerToTheRequestAndOnlyAWholeOneIsDecoded) {
 
 TEST(VerifyByteFreq, TellsPackedBcdFromOtherBytes) {
   for (uint8_t bcd : {0x00, 0x09, 0x10, 0x42, 0x99}) EXPECT_FALSE(VerifyByteFreq(bcd)) << int(bcd);
-  for (uint8_t other : {0x0A, 0x1F, 0x9A, 0xA0, 0xFF}) EXPECT_TRUE(VerifyByteFreq(other)) << int(other);
+  for (uint8_t other : {0x0A, 0x1F, 0x9A, 0xA0, 0xFF})
+    EXPECT_TRUE(VerifyByteFreq(other)) << int(other);
 }
 
 namespace {
@@ -121,7 +122,8 @@ TEST_F(Ft817Poller, FollowsTheRigsFrequencyAndSkipsAGarbledReply) {
   auto changed = std::chrono::steady_clock::now();
   ApplyEvent(rig, "ft817 freq 7100000");
   ASSERT_TRUE(WaitUntil([&] { return works->trx.catFreq == 7100000; }));
-  double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - changed).count();
+  double ms =
+      std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - changed).count();
   RecordProperty("ft817_follow_ms", std::to_string(ms));
 
   ApplyEvent(rig, "ft817 garbage");
@@ -137,7 +139,8 @@ TEST_F(Ft817Poller, ASilentRigGetsATimeoutLineEveryTwoAndAHalfSecondsAndIsAskedA
   ClockSource previous = SetClockSource(
       {realClock.processMicros, realClock.monotonicMicros, realClock.wallSeconds, VirtualSleep});
   Start();
-  bool three = WaitUntil([&] { return log.ErrCount("<<<<<<<<<<<<<<<<<<<<TIMEOUT SERIAL CAT!!!!\n") >= 3; });
+  bool three =
+      WaitUntil([&] { return log.ErrCount("<<<<<<<<<<<<<<<<<<<<TIMEOUT SERIAL CAT!!!!\n") >= 3; });
   WriteSetupFlag(works->cfg.setup->catSerialRun, '0');
   poller.join();
   SetClockSource(previous);

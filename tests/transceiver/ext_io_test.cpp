@@ -51,8 +51,8 @@ TEST(ExtIoLength, LengthsOf2000AndMoreAreCutTo1999) {
 class ExtIoLink : public ::testing::Test {
  protected:
   void SetUp() override {
-    previous = SetClockSource({realClock.processMicros, realClock.monotonicMicros,
-                               realClock.wallSeconds, QuickSleep});
+    previous = SetClockSource(
+        {realClock.processMicros, realClock.monotonicMicros, realClock.wallSeconds, QuickSleep});
     ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM, 0, fds), 0);
     fcntl(fds[1], F_SETFL, O_NONBLOCK);
     works->trx.serFD = fds[0];
@@ -109,9 +109,16 @@ class ExtIoLink : public ::testing::Test {
 
 TEST_F(ExtIoLink, NoiseOtherTypesAndMismatchedKindsDoNotDisturbTheNextMessages) {
   Start();
-  Send({0xFF, 0x20, 0x7F});                   // noise: skipped
-  Send(Bytes("\x02" "2" "4000" "\xA0\xA1"));  // type 2: its payload is left unread
-  Send(Bytes("\x01" "0" "1000"));             // a block announced as a spectrum line
+  Send({0xFF, 0x20, 0x7F});  // noise: skipped
+  Send(
+      Bytes("\x02"
+            "2"
+            "4000"
+            "\xA0\xA1"));  // type 2: its payload is left unread
+  Send(
+      Bytes("\x01"
+            "0"
+            "1000"));  // a block announced as a spectrum line
   SendBlock(7100000);
   std::vector<uint8_t> line(1024, 192 - 100);
   line[85] = 192 - 20;
@@ -191,7 +198,11 @@ TEST_F(ExtIoLink, LatePayloadIsReportedAndStillTaken) {
 
 TEST_F(ExtIoLink, StopsWhileAMessageIsHalfIn) {
   Start();
-  Send(Bytes("\x01" "1" "?100" "@00"));
+  Send(
+      Bytes("\x01"
+            "1"
+            "?100"
+            "@00"));
   std::this_thread::sleep_for(std::chrono::milliseconds(20));
   Stop();  // returns: the loop does not wait for ever for the missing bytes
   EXPECT_FALSE(loop.joinable());
