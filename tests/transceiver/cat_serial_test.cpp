@@ -60,16 +60,6 @@ TEST_F(Ft817Reply, NonBcdInAnyFrequencyByteKeepsTheFrequencyButTakesTheMode) {
   EXPECT_TRUE(log.ErrHas("CAT FT817 freq not decoded :  00 70 00 1a 08\n"));
 }
 
-TEST_F(Ft817Reply, OnlyTheAnswerToTheRequestAndOnlyAWholeOneIsDecoded) {
-  uint8_t reply[5] = {0x00, 0x70, 0x00, 0x00, 0x04};
-  lastCommandSent = 0;
-  DecodeCatSerialCmd(works.works, reply, 5);
-  lastCommandSent = 3;
-  DecodeCatSerialCmd(works.works, reply, 4);
-  EXPECT_EQ(works->trx.catFreq, 0);
-  EXPECT_EQ(lastCommandSent, 0);
-}
-
 TEST(VerifyByteFreq, TellsPackedBcdFromOtherBytes) {
   for (uint8_t bcd : {0x00, 0x09, 0x10, 0x42, 0x99}) EXPECT_FALSE(VerifyByteFreq(bcd)) << int(bcd);
   for (uint8_t other : {0x0A, 0x1F, 0x9A, 0xA0, 0xFF})

@@ -30,21 +30,16 @@ void QuickSleep(int64_t micros) {
 
 std::vector<uint8_t> Bytes(const std::string &text) { return {text.begin(), text.end()}; }
 
-TEST(ExtIoLength, DigitsArriveLeastSignificantFirstWithColonToQuestionMarkAsAToF) {
+TEST(ExtIoLength, DigitsArriveLeastSignificantFirstAndLengthsFrom2000AreCut) {
   LogCapture log;
   EXPECT_EQ(ExtIoDataLength(Bytes("0040").data()), 1024);
   EXPECT_EQ(ExtIoDataLength(Bytes("0400").data()), 64);
-  EXPECT_EQ(ExtIoDataLength(Bytes("?100").data()), 31);
-  EXPECT_EQ(ExtIoDataLength(Bytes("100G").data()), 0);  // not a digit: the text ends there
+  EXPECT_EQ(ExtIoDataLength(Bytes("?100").data()), 31);  // ':' .. '?' stand for A .. F
+  EXPECT_EQ(ExtIoDataLength(Bytes("100G").data()), 0);   // not a digit: the text ends there
   EXPECT_TRUE(log.Err().empty());
-}
-
-TEST(ExtIoLength, LengthsOf2000AndMoreAreCutTo1999) {
-  LogCapture log;
   EXPECT_EQ(ExtIoDataLength(Bytes("0=70").data()), 1999);
   EXPECT_TRUE(log.ErrHas("----------> 3SERIAL : ERROR dataLength 2000   07D0!!!!!!\n"));
   EXPECT_EQ(ExtIoDataLength(Bytes("????").data()), 1999);
-  EXPECT_EQ(ExtIoDataLength(Bytes("?=70").data()), 1999);
 }
 
 // The message loop on one end of a socket pair; the test is the transceiver.

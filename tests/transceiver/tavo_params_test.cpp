@@ -4,7 +4,6 @@
 
 #include <vector>
 
-#include "core/log.h"
 #include "core/works.h"
 #include "sim/transceiver/ext_io_messages.h"
 #include "tests/support/sandbox.h"
@@ -191,15 +190,4 @@ TEST_F(TavoParams, ShortBlocksReadNothingBeyondTheirLength) {
   EXPECT_EQ(W(freqA), 0x12000000);
   storeParameters(works.works, 0, nullptr);
   EXPECT_EQ(W(freqA), 0);
-}
-
-TEST_F(TavoParams, AMissingLockIsReportedAndNothingIsCopied) {
-  LogCapture log;
-  works->trx.serMut = nullptr;
-  Store(NineByteBlock(0x00, 7000000));
-  TavoParamsRecord copy{};
-  copy.word[freq] = 42;
-  getParameters(&copy, works.works);
-  EXPECT_EQ(copy.word[freq], 42);
-  EXPECT_TRUE(log.SysHas("serMut mutex cannot be locked", LOG_PRIO_ERR));
 }

@@ -137,5 +137,7 @@ TEST_F(TrxLink, ASilentTransceiverRaisesError8OncePerHoldoffAndIsFollowedAgainAf
 
   ApplyEvent(trx, "trx freq 14100000");  // heard once the silence is over
   EXPECT_TRUE(WordBecomes(freq, 14100000));
+  WriteSetupFlag(works->cfg.setup->extIoRun, '0');
+  link.join();  // before the clock goes back
   SetClockSource(previous);
 }
