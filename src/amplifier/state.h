@@ -5,6 +5,10 @@
 #include <mutex>
 
 constexpr int CMD_QUEUE_SIZE = 30;
+constexpr int LINK_RX_SIZE = 512;  // receive buffer of the link thread
+constexpr int FIRMWARE_VERSION_LEN = 7;
+constexpr int GENERIC_SETTINGS_LEN = 10;
+constexpr int CONFIG_PAGE_LEN = 32;
 
 struct LinkState {
   std::atomic<int32_t> linFD{-1};
@@ -26,6 +30,25 @@ struct LinkState {
   std::atomic<int32_t> anValue{0};
   std::atomic<uint8_t> tuneStateDigit{0};  // from the "TU" reply
   std::atomic<uint8_t> statusA{0}, statusB{0}, statusC{0};
+  // The link's state machine: a command state to send, 2 wait for the reply,
+  // 3 decode it. Other threads write it only to leave the parked states.
+  std::atomic<int32_t> linearProcessStatus{1};
+  std::atomic<int32_t> counterrortimeout{0};  // 1 ms polls without a byte since the last write
+  char lastCmdLetters[2]{'S', 'T'};           // names the last command in messages (link only)
+  std::atomic<int32_t> lastCmdState{1};       // state of the last command sent, for a resend
+  char rxBuf[LINK_RX_SIZE + 1]{};             // reply bytes so far (link only)
+  int rxCount = 0;
+
+  std::atomic<uint8_t> bypassCmd{0};        // 1 after "AB1;", 0 after "AB0;"
+  std::atomic<int32_t> fanLevelSent{0};     // last level sent with "FN1"
+  std::atomic<uint8_t> microResetFlags{0};  // bit 0 reset reported, bit 1 error 16 raised
+
+  // Texts of the replies, read by the screens: under textMutex.
+  std::mutex textMutex;
+  char firmwareVersion[FIRMWARE_VERSION_LEN + 1]{};  // "VSM" reply
+  char genericSettings[GENERIC_SETTINGS_LEN + 1]{};  // "GS" reply, sent back with command 35
+  uint8_t configPage[2][CONFIG_PAGE_LEN]{};          // "ER" pages 0 and 1
+
   std::atomic<uint8_t> ampConfig[2]{};  // configuration bytes of the "EE2" reply
 
   // Measured values of the last "ST" reply, written only by the link thread.
@@ -38,6 +61,7 @@ struct LinkState {
   std::atomic<float> currentRaw{0};  // converter count as received
   std::atomic<float> temp1{0}, temp2{0};  // smoothed, degrees Celsius
   std::atomic<uint8_t> attReported{0};    // from the "AT" reply
+  std::atomic<uint8_t> attDisplay{0};     // attenuator display state: 0..3 a step, 4 stand-by
 };
 
 constexpr int ERROR_CODES = 27;
@@ -67,4 +91,6 @@ struct ThermalState {
   std::atomic<int32_t> fanCurveLast{0};  // −1 before the first curve result
   std::atomic<int32_t> cpuFanLevel{0};
   std::atomic<int32_t> cpuFanLast{0};
+  std::atomic<uint8_t> fanPending{0};           // a fan command is queued and not sent yet
+  std::atomic<float> cpuTemp1{0}, cpuTemp2{0};  // processor temperatures ("my_temp")
 };

@@ -11,6 +11,9 @@
 #include "core/works.h"
 #include "input/panel_mailbox.h"
 #include "remote/opus_setup.h"
+#include "settings/calibration.h"
+#include "settings/fan_table.h"
+#include "settings/filters.h"
 #include "settings/setup_record.h"
 #include "transceiver/tavo_params.h"
 
@@ -46,7 +49,10 @@ bool Pause(Works *works, int64_t seconds) {
 void LoadSettingsAndTables(Works *works) {
   InitGlobalVar(works);
   CntIP = CntDNS = CntNetMask = CntGateway = 3;
+  ReadConfigFile(works);
   InitMicroCmd(works);
+  ReadVentolaFile(works);
+  LoadTabFiltri(works);
   readSetup(works);
   works->core.forceFreq = -1;
   LogErr("ModeWorkIdx %i \n", int(works->tuner.modeWorkIdx));

@@ -1,6 +1,7 @@
 #include "core/threads.h"
 
 #include "amplifier/errors.h"
+#include "amplifier/link.h"
 #include "core/clock.h"
 #include "core/log.h"
 #include "core/works.h"
@@ -11,7 +12,7 @@
 
 const ThreadBodies productThreadBodies = {
     .GPIO = nullptr,
-    .Linear = nullptr,
+    .Linear = Linear,
     .LoadThread = LoadThread,
     .LANInfoThread = LANInfoThread,
     .AggFWThread = AggFWThread,

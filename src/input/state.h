@@ -7,6 +7,8 @@ struct InputState {
   // Mailbox to the front-panel thread: a writer waits for 0, then stores.
   std::atomic<uint8_t> panelCmd{0};
   std::atomic<uint8_t> panelLastCmd{0};
+  // Last reply per command class: version, 12 V, 15 V and amplifier supply counts.
+  std::atomic<uint8_t> panelReply[4]{};
   // 1 while the front-panel thread runs; without it nobody empties panelCmd.
   std::atomic<uint8_t> panelThreadRunning{0};
 };

@@ -3,9 +3,26 @@
 // of setup.txt, and the calibration/filter state that follows the frequency.
 #include <atomic>
 #include <cstdint>
+#include <memory>
+#include <mutex>
+
+#include "settings/calibration.h"
 
 struct SetupRecord;
-struct CalibRow;
+
+// One row of ventola.txt: from `temp` upwards the fan runs at `level`.
+struct FanRow {
+  float temp;  // degrees Celsius
+  int level;   // sent with "FN1%03d;"
+};
+
+// One row of filter.txt; row i drives filter bit i.
+struct FilterRow {
+  uint32_t fStart;  // Hz, inclusive
+  uint32_t fStop;   // Hz, inclusive
+  uint8_t enabled;  // 1 usable, anything else not
+};
+constexpr int FILTER_ROWS = 8;
 
 struct SettingsState {
   SetupRecord *setup = nullptr;
@@ -45,6 +62,16 @@ struct SettingsState {
   // Calibration rows of config.txt, loaded once at start-up.
   CalibRow *tabCalib = nullptr;
   int nRowCalib = 0;
+  std::unique_ptr<CalibRow[]> calibStorage;  // what ReadConfigFile allocated for tabCalib
+
+  // Fan curve of ventola.txt, loaded once at start-up.
+  std::unique_ptr<FanRow[]> tabVentola;
+  int nRowVentola = 0;
+
+  // Filter table: the key dispatch edits it while the timer chooses from it.
+  std::mutex filterMutex;
+  FilterRow tabFiltri[FILTER_ROWS]{};
+  std::atomic<int32_t> filterMenuRow{0};  // row picked on the filter table screen
 
   // Protection thresholds in converter counts, in the order sent with "TS".
   std::atomic<int32_t> sogliaTS[4]{};
