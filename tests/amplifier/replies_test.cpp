@@ -1,0 +1,319 @@
+// Replies through the receive path: what they change and which state follows.
+#include "amplifier/replies.h"
+
+#include <gtest/gtest.h>
+
+#include "amplifier/commands.h"
+#include "amplifier/errors.h"
+#include "amplifier/status_summary.h"
+#include "amplifier/thermal.h"
+#include "core/log.h"
+#include "core/startup.h"
+#include "core/works.h"
+#include "settings/setup_record.h"
+#include "tests/amplifier/link_harness.h"
+#include "tests/support/sandbox.h"
+#include "ui/state.h"
+
+namespace {
+class Replies : public ::testing::Test {
+ protected:
+  void SetUp() override { works->errors.errMask = 0; }
+  void Status(const StatusReading &r) { FeedReply(works.works, StatusText(r)); }
+  std::string Line2(int32_t code) { return GetErrDescr(works.works, code).line2; }
+  int32_t State() { return works->link.linearProcessStatus; }
+
+  TestSandbox box;
+  TestWorks works;
+  LogCapture log;
+};
+}  // namespace
+
+TEST(Swr, EdgeCases) {
+  EXPECT_FLOAT_EQ(CalcSWR(0.2f, 0.6f), 100);  // reflected power without forward power
+  EXPECT_FLOAT_EQ(CalcSWR(0.2f, 0.4f), 0);
+  EXPECT_NEAR(CalcSWR(100, 11.1111f), 2.0f, 1e-3);
+  EXPECT_FLOAT_EQ(CalcSWR(100, 0), 1.0f);
+  EXPECT_FLOAT_EQ(CalcSWR(10, 10), 100);  // ρ = 1
+  EXPECT_FLOAT_EQ(CalcSWR(10, 20), 100);
+  EXPECT_FLOAT_EQ(CalcSWR(100, 99.99999f), 100);  // limited
+}
+
+TEST_F(Replies, StatusMeasurementsWithTheDefaultCoefficients) {
+  StatusReading r;
+  r.pwin = 1000;
+  r.fwd = 4000;
+  r.refl = 500;
+  r.current = 1234;
+  Status(r);
+  LinkState &l = works->link;
+  EXPECT_FLOAT_EQ(l.pwrIn, 5.5078103e-6f * 1000 * 1000);
+  EXPECT_FLOAT_EQ(l.pwrFwd, 5.156579e-6f * 4000 * 4000);
+  EXPECT_NEAR(l.pwrRefl, 3.3262754e-6f * 500 * 500 - 0.007f * l.pwrFwd, 1e-4);
+  EXPECT_NEAR(l.swr, CalcSWR(l.pwrFwd, l.pwrRefl), 1e-5);
+  EXPECT_FLOAT_EQ(l.currentRaw, 1234);
+  EXPECT_EQ(l.rawFwd, 4000);
+  // A correction larger than the reflected reading leaves 0, not a negative power.
+  r.refl = 10;
+  Status(r);
+  EXPECT_FLOAT_EQ(l.pwrRefl, 0);
+}
+
+TEST_F(Replies, StatusCIsSentLowNibbleFirstAndTheHighestProtectionNamesIt) {
+  FeedReply(works.works,
+            "ST00"
+            "0000000000000000"
+            "20482048"
+            "10"
+            "00;");
+  EXPECT_EQ(works->link.statusC, 0x01);
+  EXPECT_EQ(Line2(ERR_PROTECTION), "I OUT");
+  FeedReply(works.works,
+            "ST00"
+            "0000000000000000"
+            "20482048"
+            "01"
+            "00;");
+  EXPECT_EQ(works->link.statusC, 0x10);
+  EXPECT_EQ(Line2(ERR_PROTECTION), "FILTER TX");
+  StatusReading r;
+  r.c = 0x05;
+  Status(r);
+  EXPECT_EQ(Line2(ERR_PROTECTION), "FWD");
+  EXPECT_EQ(ExistError(works.works, ERR_PROTECTION), 1);
+  r.c = 0;
+  Status(r);
+  EXPECT_EQ(ExistError(works.works, ERR_PROTECTION), 0);
+  r.c = 0x41;  // band warning: only 19
+  Status(r);
+  EXPECT_EQ(GetErrList(works.works), (std::vector<int32_t>{ERR_BAND_WARN}));
+}
+
+TEST_F(Replies, HighSwrAndInputPowerErrors) {
+  StatusReading r;
+  r.b = 2;
+  r.c = 0x20;
+  works->link.anValue = 1;
+  Status(r);
+  EXPECT_EQ(GetErrList(works.works), (std::vector<int32_t>{ERR_PWR_IN, ERR_HI_SWR}));
+  works->cfg.AutoTuneMode = 0x11;  // a tune request in progress: no input-power error
+  DeleteErrore(works.works, ERR_PWR_IN);
+  r.b = 0;
+  Status(r);
+  EXPECT_TRUE(GetErrList(works.works).empty());
+}
+
+TEST_F(Replies, TheProtectionIsReleasedOnceTheDisplayWasClearedAndNothingIsReported) {
+  StatusReading r;
+  r.b = 4;  // protection still reported
+  works->errors.protState = 3;
+  Status(r);
+  EXPECT_EQ(works->errors.protState, 0) << "no HI SWR: released by step 8";
+  works->errors.protState = 1;  // display not cleared yet
+  r.b = 0;
+  Status(r);
+  EXPECT_EQ(works->errors.protState, 1);
+}
+
+TEST_F(Replies, TemperaturesAreSmoothedAfterTheFirstReading) {
+  StatusReading r;
+  r.temp1 = 2048;  // 24.99 degrees
+  Status(r);
+  EXPECT_NEAR(works->link.temp1, 24.99f, 0.01f);
+  r.temp1 = 1500;
+  Status(r);
+  float t = (24.99f * 9 + CalcolaTemp(1500)) / 10;
+  EXPECT_NEAR(works->link.temp1, t, 0.05f);
+  // A count the converter cannot give leaves the value and the alarms alone.
+  r.temp1 = 5000;
+  works->cfg.MaxTemperature = 10;
+  Status(r);
+  EXPECT_NEAR(works->link.temp1, t, 0.05f);
+  EXPECT_EQ(ExistError(works.works, ERR_TEMP1_HIGH), 0);
+}
+
+TEST_F(Replies, BypassFollowsTheAmplifierAsCommandedAndAlwaysWithoutALink) {
+  LinkState &l = works->link;
+  StatusReading r;
+  l.ampBypass = 0;
+  l.bypassCmd = 1;
+  r.b = 8;
+  Status(r);
+  EXPECT_EQ(l.ampBypass, 1);
+  EXPECT_TRUE(log.ErrHas("--------------- AMPL ERRORE : bypass on ST0800"));
+  l.bypassCmd = 1;
+  r.b = 0;
+  Status(r);  // commanded in line... bypassed: not followed while the link works
+  EXPECT_EQ(l.ampBypass, 1);
+  AddErrore(works.works, ERR_COMM);
+  Status(r);
+  EXPECT_EQ(l.ampBypass, 0);
+  EXPECT_TRUE(log.ErrHas("STATE DA ERRORE : bypass off\n"));
+}
+
+TEST_F(Replies, AttenuatorTrackingTakesWhatThePadsReport) {
+  StatusReading r;
+  r.a = 8;  // 3 dB pad only
+  Status(r);
+  EXPECT_EQ(works->cfg.Attenuator, 2);
+  EXPECT_EQ(works->link.attDisplay, 2);
+  EXPECT_TRUE(log.ErrHas("STATE DA ERRORE : attenuatore 3dB=on 2dB=off\n"));
+  r.a = 0xC;
+  Status(r);  // reported (0) no longer equals requested (2): not tracked
+  EXPECT_EQ(works->cfg.Attenuator, 2);
+  FeedReply(works.works, "AT10;");
+  EXPECT_TRUE(log.ErrHas("ATTENUATORE SET: 2 (2)\n"));
+  works->tuner.tuneStatus = 1;
+  Status(r);  // not during a tune
+  EXPECT_EQ(works->cfg.Attenuator, 2);
+  works->tuner.tuneStatus = 0;
+  Status(r);
+  EXPECT_EQ(works->cfg.Attenuator, 3);
+}
+
+TEST_F(Replies, AMicroResetRaisesItsErrorOnce) {
+  StatusReading r;
+  r.c = 0x80;
+  Status(r);
+  EXPECT_EQ(ExistError(works.works, ERR_MICRO_RESET), 0);  // not reported by "MR" yet
+  FeedReply(works.works, "MR0;");
+  EXPECT_EQ(works->link.microResetFlags, 1);
+  Status(r);
+  Status(r);
+  EXPECT_EQ(log.ErrCount("Add Err RESET MICRO\n"), 1);
+  EXPECT_EQ(ExistError(works.works, ERR_MICRO_RESET), 1);
+}
+
+TEST_F(Replies, SettingAndIdentityReplies) {
+  FeedReply(works.works, "VSM1.23.45;");
+  EXPECT_EQ(GetFirmwareVersion(works.works), "1.23.45");
+  FeedReply(works.works, "FM000014074000;");
+  EXPECT_EQ(works->link.measuredFreq, 14074000u);
+  FeedReply(works.works, "FM000000000000;");  // 0 is not a measurement
+  EXPECT_EQ(works->link.measuredFreq, 14074000u);
+  FeedReply(works.works, "SA3;");
+  EXPECT_EQ(works->tuner.antennaIdx, 2);
+  FeedReply(works.works, "SA9;");  // no such antenna: the index stays in range
+  EXPECT_EQ(works->tuner.antennaIdx, 2);
+  FeedReply(works.works, "AB1;");
+  EXPECT_EQ(works->link.ampBypass, 1);
+  works->tuner.autoAntFlags = 0x10;
+  FeedReply(works.works, "AN1;");
+  EXPECT_EQ(works->link.anValue, 1);
+  EXPECT_EQ(works->tuner.autoAntFlags, 0x30);
+  works->errors.errMask = 1;
+  FeedReply(works.works, "CPFFFF;");
+  EXPECT_EQ(works->errors.errMask, 0);
+  FeedReply(works.works, "GS0123456789;");
+  FeedReply(works.works, "GSab;");  // short: the rest is kept
+  EXPECT_EQ(GetGenericSettings(works.works), "ab23456789");
+  EXPECT_TRUE(log.ErrHas("ERRORE!! Impostazioni Generali\n"));
+}
+
+TEST_F(Replies, ConfigurationPagesAndThePowerClass) {
+  std::string page = "ER0001";
+  for (int k = 0; k < 32; k++) page += k == 31 ? "A5" : "00";
+  FeedReply(works.works, page + ";");
+  EXPECT_EQ(works->link.configPage[1][31], 0xA5);
+  EXPECT_STREQ(StartImageName(works.works), "start");
+  FeedReply(works.works, "ER00024131;");
+  EXPECT_EQ(works->link.ampConfig[0], 0x41);
+  EXPECT_EQ(works->link.ampConfig[1], '1');
+  EXPECT_EQ(number_ofStep_meter_FWD, 120);
+  EXPECT_STREQ(StartImageName(works.works), "start120");
+  EXPECT_TRUE(log.ErrHas("EE2: 41 31\n"));
+}
+
+TEST_F(Replies, RejectedUnknownAndShortFramesAreRetried) {
+  LastCmdSent(works.works, 'T', 'S', CMD_TS);
+  FeedReply(works.works, "TS?;");
+  EXPECT_EQ(State(), CMD_TS);
+  EXPECT_TRUE(log.ErrHas("---------------------------------------CMD Errato:TS?;\n"));
+  FeedReply(works.works, "XY1;");
+  EXPECT_EQ(State(), CMD_TS);
+  EXPECT_TRUE(log.ErrHas("cmd non riconosciuto:XY1;\n"));
+  FeedFrame(works.works, "A;");  // too short to name a reply
+  EXPECT_EQ(State(), CMD_TS);
+  EXPECT_EQ(works->link.retryCount, 3);
+  FeedReply(works.works, "TS;");  // a good reply clears the count
+  EXPECT_EQ(works->link.retryCount, 0);
+  EXPECT_EQ(State(), CMD_ST);
+}
+
+TEST_F(Replies, ALowerCaseCrcIsLoggedAndStillDecodedWithoutLosingAQueuedCommand) {
+  // Lower-case digits, as the controller writes its own.
+  std::string frame = FrameCommand("VSM9.99.98;");
+  ASSERT_NE(frame, FrameReply("VSM9.99.98;")) << "the CRC must have a letter digit";
+  works->link.cmdPriority = 1;
+  IncPNTIn_CMDLinear(CMD_CP, works.works);
+  FeedFrame(works.works, frame);
+  EXPECT_TRUE(log.ErrHas("**** CHK ERROR!! "));
+  EXPECT_EQ(GetFirmwareVersion(works.works), "9.99.98");
+  EXPECT_EQ(State(), CMD_CP) << "the queued command is the next state";
+}
+
+TEST_F(Replies, TheStatusReplyChoosesTheNextStateByTheTunePhase) {
+  StatusReading r;
+  Status(r);
+  EXPECT_EQ(State(), CMD_FM);  // idle: the frequency counter
+  IncPNTIn_CMDLinear(CMD_SA, works.works);
+  Status(r);
+  EXPECT_EQ(State(), CMD_SA);
+  works->tuner.tuneStatus = 1;
+  Status(r);
+  EXPECT_EQ(State(), CMD_MT_SET);
+  works->tuner.tuneStatus = 2;
+  Status(r);
+  EXPECT_EQ(State(), CMD_CP);
+  EXPECT_EQ(works->tuner.tuneStatus, 1);
+  works->tuner.tuneStatus = 3;
+  Status(r);
+  EXPECT_EQ(State(), CMD_ST);
+  EXPECT_EQ(works->tuner.tuneStatus, 1);
+}
+
+TEST_F(Replies, PriorityDrainsTheQueueAndThenFinishesAnErrorReset) {
+  for (int32_t c : {CMD_CP, CMD_MP0, CMD_AB0}) IncPNTIn_CMDLinear(c, works.works);
+  works->link.cmdPriority = 1;
+  works->errors.errResend = 1;
+  std::vector<int32_t> sent;
+  for (int i = 0; i < 4; i++) {
+    FeedReply(works.works, "MP0;");
+    sent.push_back(State());
+  }
+  EXPECT_EQ(sent, (std::vector<int32_t>{CMD_CP, CMD_MP0, CMD_AB0, CMD_ST}));
+  EXPECT_EQ(works->link.cmdPriority, 0);
+  EXPECT_EQ(works->errors.errResend, 2);
+  EXPECT_EQ(log.ErrCount("cmd ext: "), 3);
+  AddErrore(works.works, ERR_PROTECTION);
+  Status(StatusReading{});
+  EXPECT_EQ(works->errors.errResend, 0);
+  EXPECT_TRUE(log.ErrHas(">>> ERRORI: End Gest Errori!!\n"));
+  EXPECT_TRUE(GetErrList(works.works).empty());
+}
+
+TEST_F(Replies, StatusSummaryLayout) {
+  LinkState &l = works->link;
+  works->tuner.modeWorkIdx = 2;
+  works->cfg.Attenuator = 1;
+  works->tuner.antennaIdx = 2;
+  l.ampBypass = 0;
+  l.atuBypass = 1;
+  l.swr = 1.5f;
+  l.pwrFwd = 1234.5f;  // wider than its field: the leading digits stay
+  l.pwrIn = 12.25f;
+  l.temp1 = 31.0f;
+  l.temp2 = 42.5f;
+  l.currentRaw = 2048;
+  works->cfg.NumBanco = 3;
+  AddErrore(works.works, ERR_HI_SWR);
+  AddErrore(works.works, ERR_COMM);
+  char out[STATUS_SUMMARY_LEN + 1];
+  CreaBufferDiStato(works.works, out);
+  EXPECT_EQ(std::string(out, 42), "----2120B0001.501234.5012.2542.5 0.007.003");
+  EXPECT_EQ(out[42], char(ERR_COMM + 1));
+  EXPECT_EQ(std::string(out + 43), "00000000;");
+  works->cfg.TUNEenabled = 0x80;
+  CreaBufferDiStato(works.works, out);
+  EXPECT_EQ(out[8], 'N');
+}
