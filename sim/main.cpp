@@ -9,6 +9,7 @@
 #include "core/startup.h"
 #include "core/works.h"
 #include "platform/paths.h"
+#include "sim/world/factory_tables.h"
 #include "sim/world/options.h"
 #include "sim/world/sandbox.h"
 #include "sim/world/simulation.h"
@@ -45,6 +46,7 @@ int main(int argc, char **argv) {
   fprintf(stderr, "kestra-sim: sandbox %s\n", root.c_str());
   SetPaths(PathsUnder(root));
   MirrorSysLogTo(root + "/var/log/kestra.log");
+  if (!SeedFactoryAmplifierTables(root)) return Fail("cannot seed the factory amplifier tables");
 
   World world;
   SimContext context{root, &world, !options.noPacing, options.only};

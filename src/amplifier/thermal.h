@@ -12,7 +12,7 @@ float CalcolaTemp(uint32_t count);
 // False for a count the 12-bit converter cannot give: the sensor has failed.
 bool ThermistorCountValid(uint32_t count);
 
-// Warning near `limit`, alarm above it (protection on, amplifier in line off),
+// Warning near `limit`, alarm above it (protection on, both input pads in),
 // alarm ended once the temperature is back below the hysteresis band.
 void GestTemperatureFunction(Works *works, int32_t alarmCode, int32_t endCode, int32_t warnCode,
                              float temperature, float limit);
