@@ -1,0 +1,103 @@
+// The whole unit and its amplifier: what the amplifier receives from a unit
+// fresh from the factory, and how the unit rides out lost replies.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <sstream>
+
+#include "tests/support/sim_process.h"
+
+namespace {
+std::string Slurp(const std::string &path) {
+  std::ifstream in(path);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+std::string FreshRoot(const std::string &name) {
+  std::string root = std::filesystem::temp_directory_path() / ("kestra-system-" + name);
+  std::filesystem::remove_all(root);
+  std::filesystem::create_directories(root + "/opt/set");
+  std::ofstream(root + "/opt/set/setup.txt") << "WebSocket: 0\n";
+  return root;
+}
+
+// The command texts the simulated amplifier received, in order.
+std::vector<std::string> AmplifierFrames(const std::string &report) {
+  size_t section = report.find("\"amplifier\":{");
+  size_t end = report.find("\"receivedDropped\"", section);
+  std::vector<std::string> frames;
+  std::regex text("\"text\":\"([^\"]*)\"");
+  std::string part = report.substr(section, end - section);
+  for (std::sregex_iterator it(part.begin(), part.end(), text), last; it != last; ++it)
+    frames.push_back((*it)[1]);
+  return frames;
+}
+
+SimRun RunScenario(const std::string &root, const std::string &scenario, int seconds) {
+  std::ofstream(root + "/scenario.txt") << scenario;
+  return RunKestraSim(KESTRA_SIM_BINARY,
+                      {"--root", root, "--headless", "--duration", std::to_string(seconds),
+                       "--scenario", root + "/scenario.txt", "--report", root + "/report.json"},
+                      120);
+}
+}  // namespace
+
+TEST(AmplifierLink, StartUpCommandsFollowEachPollAndThePowerClassIsSeenInTime) {
+  std::string root = FreshRoot("amp-startup");
+  SimRun run = RunScenario(root, "0 amp class 120\n", 16);
+  ASSERT_EQ(run.exitStatus, 0) << run.output;
+  // The factory tables were seeded and read.
+  EXPECT_NE(run.output.find("N row Config File 12 \n"), std::string::npos);
+  EXPECT_NE(run.output.find("N row Ventola File 4 \n"), std::string::npos);
+  EXPECT_NE(run.output.find("Filter 7 0,54000000,1\n"), std::string::npos);
+
+  std::vector<std::string> frames = AmplifierFrames(Slurp(root + "/report.json"));
+  // The thresholds are the defaults: reading setup.txt resets them after the
+  // start-up commands were queued, until the timer applies the frequency.
+  std::vector<std::string> expected = {
+      "VSM;",        "ER0000;", "ER0001;", "ER0002;",  "MP0;",         "TS4095409515003700;",
+      "FN1100;",     "AN0;",    "SA1;",    "FS00001;", "MT100000000;", "PS0001100000000000;",
+      "GM00020100;", "GS;",     "CPFFFF;", "MR0;"};
+  ASSERT_GE(frames.size(), 2 * expected.size() + 2);
+  for (size_t i = 0; i < expected.size(); i++) {
+    EXPECT_EQ(frames[2 * i], "ST;") << i;
+    EXPECT_EQ(frames[2 * i + 1], expected[i]) << i;
+  }
+  EXPECT_EQ(frames[2 * expected.size()], "ST;");
+  EXPECT_EQ(frames[2 * expected.size() + 1], "FM;");  // idle: polls and the counter
+  // The power-class byte arrived before the start picture was chosen (the
+  // countdown starts right after the choice).
+  size_t ee2 = run.output.find("EE2: 30 31\n");
+  ASSERT_NE(ee2, std::string::npos) << run.output;
+  EXPECT_LT(ee2, run.output.find("Time Loading ...10"));
+  std::filesystem::remove_all(root);
+}
+
+TEST(AmplifierLink, LostRepliesAreResentThenTheLinkPollsAgain) {
+  std::string root = FreshRoot("amp-faults");
+  SimRun run = RunScenario(root, "6 amp drop 4\n", 16);
+  ASSERT_EQ(run.exitStatus, 0) << run.output;
+  EXPECT_NE(run.output.find("---------------------------------------STOP RETRAY!! "),
+            std::string::npos);
+  EXPECT_NE(run.output.find(" ERROR LINEAR: RETRAY "), std::string::npos);
+  // Error 4 ("Comm") is raised.
+  std::regex commError("Add: N: [0-9]+ err:4\n");
+  auto adds = std::distance(std::sregex_iterator(run.output.begin(), run.output.end(), commError),
+                            std::sregex_iterator());
+  EXPECT_EQ(adds, 1);
+  std::vector<std::string> frames = AmplifierFrames(Slurp(root + "/report.json"));
+  bool resentThenPolled = false;
+  for (size_t i = 0; i + 4 < frames.size() && !resentThenPolled; i++)
+    resentThenPolled = frames[i] == frames[i + 1] && frames[i] == frames[i + 2] &&
+                       frames[i] == frames[i + 3] && frames[i + 4] == "ST;";
+  EXPECT_TRUE(resentThenPolled);
+  // And the link is polling normally at the end.
+  ASSERT_GE(frames.size(), 4u);
+  EXPECT_NE(std::find(frames.end() - 4, frames.end(), "FM;"), frames.end());
+  std::filesystem::remove_all(root);
+}
