@@ -331,3 +331,40 @@ TEST_F(LinkSim, FilterAndThresholdsFollowTheFrequency) {
             0);
   EXPECT_NE(std::find(got.begin(), got.end(), "SF3000080;"), got.end());
 }
+
+TEST_F(LinkSim, TunerWordCommandsChangeTheWordUnderTheLock) {
+  works->tuner.tuneVal = 0x00812345;
+  works->tuner.valL = 7;
+  IncPNTIn_CMDLinear(CMD_MT_BYPASS, works.works);
+  Start();
+  ASSERT_TRUE(WaitUntil([&] { return Controls().tuneWord == 0x00012345; }));
+  EXPECT_EQ(works->link.atuBypass, 1);
+  IncPNTIn_CMDLinear(CMD_MT_CLEAR, works.works);  // only network B left
+  ASSERT_TRUE(WaitUntil([&] { return Controls().tuneWord == 0x00800000; }));
+  EXPECT_EQ(works->link.atuBypass, 0);
+  EXPECT_EQ(works->tuner.valL, 0);
+  EXPECT_EQ(works->link.tuneValLock, 0);
+}
+
+TEST_F(LinkSim, AMissingPortIsRetriedCalmlyAndALostOneReopened) {
+  amp.Stop();
+  Start();
+  ASSERT_TRUE(WaitUntil([&] { return log.SysHas("Unable to open device", LOG_PRIO_ERR); }));
+  EXPECT_EQ(works->core.linkErrState, 1);
+  EXPECT_EQ(GetLinkErrorMessage(works.works), "Linear: Unable to open device " + amp.PortPath());
+  // Each attempt waits as long as a reply would, and is reported once.
+  ASSERT_TRUE(WaitUntil([&] { return works->link.retryTotal >= 2; }));
+  EXPECT_LT(works->link.retryTotal, 20);
+  EXPECT_EQ(log.ErrCount("Unable to open device"), 1);
+
+  std::string error;
+  ASSERT_TRUE(amp.Start(error)) << error;
+  ASSERT_TRUE(Heard("ST;", 2));
+  EXPECT_EQ(works->core.linkErrState, -1);  // the screen drops the message
+
+  amp.Stop();  // the far end goes away: the writes fail and the port is closed
+  ASSERT_TRUE(WaitUntil([&] { return log.SysHas("does not take commands", LOG_PRIO_ERR); }));
+  int polls = Count("ST;");
+  ASSERT_TRUE(amp.Start(error)) << error;
+  EXPECT_TRUE(Heard("ST;", polls + 2));
+}

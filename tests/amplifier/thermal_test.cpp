@@ -76,12 +76,6 @@ TEST_F(Thermal, WarningAlarmAndAlarmEnded) {
   EXPECT_EQ(GetErrList(works.works), (std::vector<int32_t>{ERR_TEMP1_ENDED}));
 }
 
-TEST_F(Thermal, AnAlarmWhileErrorsAreMaskedKeepsTheAmplifierInLine) {
-  works->errors.errMask = 1;
-  Sensor1(65);
-  EXPECT_EQ(TakeQueued(works.works), (std::vector<int32_t>{CMD_MP1, CMD_AT_FULL}));
-}
-
 TEST_F(Thermal, FanCurveWithHysteresis) {
   FanTable("30 0\n40 50\n50 100\n");
   EXPECT_EQ(FanAt(45), (std::vector<int32_t>{CMD_FN}));  // the first result is always sent
@@ -94,38 +88,6 @@ TEST_F(Thermal, FanCurveWithHysteresis) {
   EXPECT_TRUE(log.ErrHas("--->1 VENTOLA: 100 (55.00°C)\n"));
   EXPECT_EQ(FanAt(20), (std::vector<int32_t>{CMD_FN}));  // below the first row: its level
   EXPECT_EQ(works->thermal.fanCurveLast, 0);
-}
-
-TEST_F(Thermal, AQueuedFanCommandHoldsTheCurveUntilItIsSent) {
-  FanTable("30 0\n40 50\n50 100\n");
-  works->link.temp1 = 45;
-  searchPercentVentola(works.works);
-  works->link.temp1 = 55;
-  searchPercentVentola(works.works);
-  EXPECT_EQ(TakeQueued(works.works), (std::vector<int32_t>{CMD_FN}));
-  EXPECT_EQ(works->thermal.fanLevel, 50);  // what the link will send
-  works->core.initDone = 0;
-  works->thermal.fanPending = 0;
-  searchPercentVentola(works.works);  // not before the start-up countdown ends
-  EXPECT_TRUE(TakeQueued(works.works).empty());
-}
-
-TEST_F(Thermal, TheProcessorDrivesTheFanWhileTheCurveWantsItOff) {
-  FanTable("30 0\n40 50\n");
-  works->cfg.CPUTempVentola = 80;
-  works->cfg.CPUPercVentola = 70;
-  works->thermal.cpuTemp1 = 85;
-  EXPECT_EQ(FanAt(35), (std::vector<int32_t>{CMD_FN, CMD_FN_CPU}));
-  EXPECT_EQ(works->thermal.cpuFanLevel, 70);
-  EXPECT_TRUE(log.ErrHas("--->2 VENTOLA CPU: 70 (85.00°C)\n"));
-  works->thermal.cpuTemp1 = 79.5f;  // inside the hysteresis
-  EXPECT_TRUE(FanAt(35).empty());
-  works->thermal.cpuTemp2 = 78.5f;
-  works->thermal.cpuTemp1 = 60;
-  EXPECT_EQ(FanAt(35), (std::vector<int32_t>{CMD_FN_CPU}));
-  EXPECT_EQ(works->thermal.cpuFanLevel, 0);
-  works->thermal.cpuTemp1 = 90;
-  EXPECT_EQ(FanAt(45), (std::vector<int32_t>{CMD_FN}));  // the curve has the fan again
 }
 
 TEST_F(Thermal, WithoutACurveTheFanKeepsItsLevel) {
