@@ -141,7 +141,8 @@ std::string AmpDevice::Disturb(std::string reply) {
   if (faults_.corruptCrc > 0) {
     faults_.corruptCrc--;
     char digits[3];
-    snprintf(digits, sizeof digits, "%02X", (charToInt(reply[0]) << 4 | charToInt(reply[1])) ^ 0x5A);
+    snprintf(digits, sizeof digits, "%02X",
+             (charToInt(reply[0]) << 4 | charToInt(reply[1])) ^ 0x5A);
     reply.replace(0, 2, digits);
   }
   bool letters = isalpha(static_cast<unsigned char>(reply[0])) ||
@@ -213,8 +214,9 @@ bool AmpDevice::ApplyAmp(const ScenarioEvent &ev, std::string &error) {
     if (!ArgDouble(ev, 0, value, error)) return false;
     m.Thermal().SetAmbient(value);
   } else {
-    return Fail(ev, "amp takes class, drop, silence, corrupt-crc, lowercase-crc, reject, split, "
-                    "garbage, restart, temp or ambient",
+    return Fail(ev,
+                "amp takes class, drop, silence, corrupt-crc, lowercase-crc, reject, split, "
+                "garbage, restart, temp or ambient",
                 error);
   }
   return true;
@@ -257,7 +259,9 @@ void AmpDevice::ReportState(JsonWriter &json) {
   char word[9];
   snprintf(word, sizeof word, "%08X", c.tuneWord);
   json.BeginObject();
-  json.Field("freqHz", static_cast<long long>(std::llround(m.Rf().freqHz))).Field("rfOn", m.Rf().on).Field("driveW", m.Rf().driveW);
+  json.Field("freqHz", static_cast<long long>(std::llround(m.Rf().freqHz)))
+      .Field("rfOn", m.Rf().on)
+      .Field("driveW", m.Rf().driveW);
   json.Field("controllerFreqHz", c.controllerFreqHz).Field("measuredFreqHz", r.measuredFreqHz);
   json.Field("antenna", c.antenna + 1);
   json.Key("load").BeginObject().Field("r", load.RAt(r.freqHz)).Field("x", load.XAt(r.freqHz));

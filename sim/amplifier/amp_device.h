@@ -24,13 +24,13 @@ struct ReceivedFrame {
 
 // Faults waiting to be applied, for tests of the link's error handling.
 struct AmpFaults {
-  int dropReplies = 0;      // commands carried out, replies lost
-  double silentUntil = 0;   // device seconds; nothing is carried out or answered
-  int corruptCrc = 0;       // replies with wrong CRC digits
-  int lowerCaseCrc = 0;     // replies whose CRC has letters, sent in lower case
-  int rejectCommands = 0;   // answered with the rejected form, not carried out
-  int splitReplies = 0;     // replies written in two parts with a pause between
-  std::string garbage;      // bytes written at the next chance
+  int dropReplies = 0;     // commands carried out, replies lost
+  double silentUntil = 0;  // device seconds; nothing is carried out or answered
+  int corruptCrc = 0;      // replies with wrong CRC digits
+  int lowerCaseCrc = 0;    // replies whose CRC has letters, sent in lower case
+  int rejectCommands = 0;  // answered with the rejected form, not carried out
+  int splitReplies = 0;    // replies written in two parts with a pause between
+  std::string garbage;     // bytes written at the next chance
 };
 
 class AmpDevice : public SimDevice {

@@ -226,8 +226,10 @@ bool DoService(AmpModel &m, const std::string &args, std::string &reply) {
 bool DoRestart(AmpModel &m, const std::string &args, std::string &reply) {
   bool restart = false;
   if (!Flag(args, restart)) return false;
-  if (restart) m.Restart();
-  else m.ClearRestartFlag();
+  if (restart)
+    m.Restart();
+  else
+    m.ClearRestartFlag();
   reply = "MR" + args + ";";
   return true;
 }
@@ -265,13 +267,27 @@ struct Command {
 };
 
 const Command COMMANDS[] = {
-    {"VS", DoVersion},         {"ST", DoStatus},           {"TU", DoTuneMode},
-    {"SA", DoAntenna},         {"FM", DoFreqCounter},      {"FA", DoFrequency},
-    {"MT", DoTuneWord},        {"FS", DoFreqSensor},       {"CP", DoClearProtections},
-    {"AT", DoAttenuator},      {"MP", DoProtectionMode},   {"AB", DoBypass},
-    {"AN", DoAn},              {"TS", DoThresholds},       {"FN", DoFan},
-    {"PS", DoProtectionParams}, {"SF", DoFilter},          {"SE", DoService},
-    {"MR", DoRestart},         {"GM", DoGenericMode},      {"GS", DoGenericSettings},
+    {"VS", DoVersion},
+    {"ST", DoStatus},
+    {"TU", DoTuneMode},
+    {"SA", DoAntenna},
+    {"FM", DoFreqCounter},
+    {"FA", DoFrequency},
+    {"MT", DoTuneWord},
+    {"FS", DoFreqSensor},
+    {"CP", DoClearProtections},
+    {"AT", DoAttenuator},
+    {"MP", DoProtectionMode},
+    {"AB", DoBypass},
+    {"AN", DoAn},
+    {"TS", DoThresholds},
+    {"FN", DoFan},
+    {"PS", DoProtectionParams},
+    {"SF", DoFilter},
+    {"SE", DoService},
+    {"MR", DoRestart},
+    {"GM", DoGenericMode},
+    {"GS", DoGenericSettings},
     {"ER", DoConfigPage},
 };
 

@@ -1,9 +1,10 @@
+#include "sim/amplifier/amp_device.h"
+
 #include <gtest/gtest.h>
 
 #include <thread>
 
 #include "amplifier/framing.h"
-#include "sim/amplifier/amp_device.h"
 #include "sim/world/json.h"
 #include "tests/support/sandbox.h"
 #include "tests/support/serial_client.h"
@@ -89,7 +90,8 @@ TEST_F(AmpDeviceTest, RepliesFollowTheWorld) {
   std::string st = client_->Ask(FrameCommand("ST;"));
   int fwd = std::stoi(st.substr(10, 4)), refl = std::stoi(st.substr(14, 4));
   double fwdW = DEFAULT_METER_COEFFICIENTS.kFwd * fwd * fwd;
-  double reflW = DEFAULT_METER_COEFFICIENTS.kRefl * refl * refl + DEFAULT_METER_COEFFICIENTS.kCorr * fwdW;
+  double reflW =
+      DEFAULT_METER_COEFFICIENTS.kRefl * refl * refl + DEFAULT_METER_COEFFICIENTS.kCorr * fwdW;
   EXPECT_NEAR(fwdW, 5, 0.05);
   EXPECT_NEAR(reflW, 5 * 0.36, 0.02);
   Apply("radio", "off");
@@ -149,12 +151,12 @@ TEST_F(AmpDeviceTest, FaultsOnDemand) {
 
 TEST_F(AmpDeviceTest, ScenarioVerbsAreCheckedAndTheReportHasFramesAndState) {
   std::string error;
-  for (ScenarioEvent ev : {Event("amp", "bogus"), Event("amp", "class", {"80"}),
-                           Event("amp", "temp", {"3", "50"}), Event("amp", "drop", {"-1"}),
-                           Event("antenna", "4", {"load", "50", "0"}),
-                           Event("antenna", "1", {"load", "-5", "0"}),
-                           Event("antenna", "1", {"load", "50", "0", "scales"}),
-                           Event("radio", "drive", {"-1"}), Event("radio", "tune")}) {
+  for (ScenarioEvent ev :
+       {Event("amp", "bogus"), Event("amp", "class", {"80"}), Event("amp", "temp", {"3", "50"}),
+        Event("amp", "drop", {"-1"}), Event("antenna", "4", {"load", "50", "0"}),
+        Event("antenna", "1", {"load", "-5", "0"}),
+        Event("antenna", "1", {"load", "50", "0", "scales"}), Event("radio", "drive", {"-1"}),
+        Event("radio", "tune")}) {
     EXPECT_FALSE(device_->Apply(ev, error)) << ev.subject << " " << ev.verb;
     EXPECT_FALSE(error.empty());
   }

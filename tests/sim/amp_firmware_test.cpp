@@ -26,8 +26,8 @@ TEST(AmpFirmware, FramingAndTheRejectedForm) {
   EXPECT_FALSE(CommandCrcMatches("zzST;"));
   EXPECT_EQ(fw.Reply("c2VSM;"), FrameReply(std::string("VSM") + AMP_FIRMWARE_VERSION + ";"));
   EXPECT_EQ(fw.Reply("4eST;"), FrameReply("ST?;"));  // bad CRC
-  EXPECT_EQ(Ask(fw, "XY;"), "XY?;");                  // unknown command
-  EXPECT_EQ(Ask(fw, "SA4;"), "SA?;");                 // bad parameter, nothing changed
+  EXPECT_EQ(Ask(fw, "XY;"), "XY?;");                 // unknown command
+  EXPECT_EQ(Ask(fw, "SA4;"), "SA?;");                // bad parameter, nothing changed
   EXPECT_EQ(fw.Model().Controls().antenna, 0);
   EXPECT_EQ(Ask(fw, "ST1;"), "ST?;");
   EXPECT_EQ(Ask(fw, "TS40954095150037;"), "TS?;");

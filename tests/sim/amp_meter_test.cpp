@@ -50,8 +50,8 @@ TEST(AmpThermistor, FollowsTheDatasheetCurveThroughTheDivider) {
   struct Point {
     double celsius, kOhm;
   };
-  for (Point p : {Point{-10, 55.301}, Point{25, 10.0}, Point{50, 3.635}, Point{80, 1.284},
-                  Point{120, 0.403}})
+  for (Point p :
+       {Point{-10, 55.301}, Point{25, 10.0}, Point{50, 3.635}, Point{80, 1.284}, Point{120, 0.403}})
     EXPECT_NEAR(ThermistorKiloOhms(p.celsius), p.kOhm, p.kOhm * 0.01) << p.celsius;
   // The controller reads about 25 degrees back from 2048.
   EXPECT_NEAR(ThermistorCount(25), 2048, 2);

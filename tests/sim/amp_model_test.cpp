@@ -1,8 +1,8 @@
+#include "sim/amplifier/amp_model.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
-
-#include "sim/amplifier/amp_model.h"
 
 namespace {
 // The controller's documented decoding of one "ST" reading set.
@@ -59,8 +59,8 @@ TEST(AmpModel, ReadingsDecodeToTheModelledWattsWithinOnePercent) {
   check(m);
   // A calibration of the sandbox's own, on the 120 W class.
   AmpModel big = Keyed(6, {12.5, 0}, 120);
-  big.SetCalibration(ParseCalibrationText(
-      "7000000 0 130 3900 30 3000 15 3500 -0.005\n7300000 0\n"));
+  big.SetCalibration(
+      ParseCalibrationText("7000000 0 130 3900 30 3000 15 3500 -0.005\n7300000 0\n"));
   ASSERT_DOUBLE_EQ(big.Coefficients().kCorr, -0.005);
   ASSERT_GT(big.Readings().forwardW, 60);
   check(big);
@@ -88,8 +88,8 @@ TEST(AmpModel, ForwardPowerFollowsDriveGainPadsAndClass) {
 TEST(AmpModel, StatusBytesReportControlsAndTransmission) {
   AmpModel m;
   AmpReadings idle = m.Readings();
-  EXPECT_EQ(idle.statusB, STB_BYPASS);             // power-on: by-passed
-  EXPECT_EQ(idle.statusC, STC_RESTARTED);          // until "MR0;"
+  EXPECT_EQ(idle.statusB, STB_BYPASS);     // power-on: by-passed
+  EXPECT_EQ(idle.statusC, STC_RESTARTED);  // until "MR0;"
   EXPECT_EQ(idle.measuredFreqHz, 0u);
   m.Controls().pads = PAD_3DB;
   m.Controls().anValue = 1;

@@ -17,8 +17,9 @@ TEST(AmpTuner, WordBitMapAndNetworkRelays) {
   // Bits of neither group (0, 17, 22, 24..31) change nothing.
   EXPECT_EQ(DecodeTunerWord(0xFF420001 | (1u << 23)), (TunerSetting{0, 0, TunerNetwork::B}));
 
-  for (TunerSetting s : {TunerSetting{511, 0, TunerNetwork::A}, TunerSetting{0, 511, TunerNetwork::B},
-                         TunerSetting{300, 77, TunerNetwork::Bypass}}) {
+  for (TunerSetting s :
+       {TunerSetting{511, 0, TunerNetwork::A}, TunerSetting{0, 511, TunerNetwork::B},
+        TunerSetting{300, 77, TunerNetwork::Bypass}}) {
     uint32_t word = EncodeTunerWord(s);
     EXPECT_EQ(DecodeTunerWord(word), s);
     EXPECT_EQ(word & ((1u << 0) | (1u << 17) | (1u << 22) | 0xFF000000u), 0u);

@@ -38,8 +38,8 @@ bool AwaitPath(const std::string &path) {
 TEST(AmpOnly, AnOutsideClientGetsAFramedStatusReply) {
   TestSandbox sandbox;
   std::string root = sandbox.Root(), report = root + "/report.json";
-  pid_t sim = StartSim({"--only", "amplifier", "--root", root, "--duration", "120", "--report",
-                        report});
+  pid_t sim =
+      StartSim({"--only", "amplifier", "--root", root, "--duration", "120", "--report", report});
   ASSERT_GT(sim, 0);
   ASSERT_TRUE(AwaitPath(root + "/dev/ttyAMA0"));
   {
@@ -49,7 +49,8 @@ TEST(AmpOnly, AnOutsideClientGetsAFramedStatusReply) {
     ASSERT_GE(reply.size(), 5u) << reply;
     EXPECT_EQ(reply.substr(2, 2), "ST");
     EXPECT_EQ(reply.back(), ';');
-    EXPECT_TRUE(isxdigit(reply[0]) && !islower(reply[0]) && isxdigit(reply[1]) && !islower(reply[1]));
+    EXPECT_TRUE(isxdigit(reply[0]) && !islower(reply[0]) && isxdigit(reply[1]) &&
+                !islower(reply[1]));
     EXPECT_TRUE(FrameCrcMatches(reply.data(), reply.size()));
   }
   kill(sim, SIGTERM);
