@@ -8,6 +8,9 @@
 #include "core/log.h"
 #include "core/threads.h"
 #include "core/works.h"
+#include "display/frame_buffer.h"
+#include "display/screen.h"
+#include "display/text.h"
 #include "input/panel_mailbox.h"
 #include "remote/opus_setup.h"
 #include "settings/setup_record.h"
@@ -63,7 +66,7 @@ bool StartUnit(Works *works) {
   if (!Pause(works, 1)) return false;
   waitTAVO = 10;
   works->core.lastActivity = WallSeconds();
-  snprintf(works->display.imageName, sizeof works->display.imageName, "%s", StartImageName(works));
+  ShowBackground(works, StartImageName(works));
   startInitThread = 1;
   StartThreadLoad(works);
   bool running = Pause(works, waitTAVO + 1);
@@ -71,7 +74,7 @@ bool StartUnit(Works *works) {
   if (!running) return false;
   StartThreadLANinfo(works);
   StartThreadAggFW(works);
-  snprintf(works->display.imageName, sizeof works->display.imageName, "%s", "statusB");
+  ShowBackground(works, "statusB");
   works->link.currentFreq = static_cast<uint32_t>(works->trx.TavoParams->word[3]);
   SetupOpus(works);
   StartThreadKeyb(works);
@@ -92,7 +95,8 @@ bool StartUnit(Works *works) {
 
 void ShutDown(Works *works) {
   LogErr("Close..\n");
-  snprintf(works->display.imageName, sizeof works->display.imageName, "%s", "start");
+  ShowBackground(works, "start");
+  ShowText(works, 9, 330, 400, "Error! Close Program! Restart hw.", 255, 255, 255);
   SleepSeconds(2);
   LogSys(LOG_PRIO_INFO, "Communicator operations end");
   JoinThreads(works);
@@ -109,13 +113,16 @@ int KestraMain(const KestraHooks &hooks) {
   LogErr("START Main ----------------------------------------------------------------\n");
   LogErr("KESTRA version %s\n", KESTRA_VERSION);
   LogSys(LOG_PRIO_INFO, "KESTRA version %s", KESTRA_VERSION);
+  std::unique_ptr<FrameBuffer> fb = fbInit();
 
   auto works = std::make_unique<Works>();
+  works->display.fb = fb.get();
   auto records = std::make_unique<CompanionRecords>();
   records->spectrum.levels = records->levels;
   records->spectrum.work = records->work;
   AttachCompanions(works.get(), records.get());
   LoadSettingsAndTables(works.get());
+  LoadFontSlots();
   if (hooks.started) hooks.started(works.get());
 
   if (StartUnit(works.get())) {

@@ -7,6 +7,7 @@
 #include "core/log.h"
 #include "core/threads.h"
 #include "core/works.h"
+#include "display/screen.h"
 #include "input/panel_mailbox.h"
 #include "platform/paths.h"
 #include "platform/shell.h"
@@ -19,6 +20,7 @@ void LoadThread(Works *works) {
   int counter = waitTAVO;
   bool posted = false;
   while (startInitThread == 1 && works->core.running) {
+    CopyBackground(works);
     SleepSeconds(1);
     char text[32];
     snprintf(text, sizeof text, "Loading ...%2d", counter);
@@ -26,6 +28,7 @@ void LoadThread(Works *works) {
       PostPanelCmd(works, PANEL_COUNTDOWN);
       posted = true;
     }
+    ShowText(works, 9, 300, 400, text, 255, 255, 255);
     counter--;
     LogErr("Time %s..\n", text);
   }
