@@ -2,6 +2,7 @@
 // update marker, the one-shot network information read.
 #include <cerrno>
 #include <cstdio>
+#include <mutex>
 
 #include "core/clock.h"
 #include "core/log.h"
@@ -28,7 +29,13 @@ void LoadThread(Works *works) {
       PostPanelCmd(works, PANEL_COUNTDOWN);
       posted = true;
     }
-    ShowText(works, 9, 300, 400, text, 255, 255, 255);
+    {
+      // Tested under the display lock: once start-up has moved on to the
+      // main screen, a countdown step that woke late must not draw over it.
+      std::lock_guard<std::recursive_mutex> lock(works->display.drawMutex);
+      if (startInitThread != 1) break;
+      ShowText(works, 9, 300, 400, text, 255, 255, 255);
+    }
     counter--;
     LogErr("Time %s..\n", text);
   }
