@@ -94,12 +94,14 @@ void DrawRect(Works *works, int x0, int y0, int x1, int y1, uint8_t red, uint8_t
 
 void DrawArc(int cx, int cy, int radius, int fromDegree, int toDegree, uint8_t red, uint8_t green,
              uint8_t blue, FrameBuffer *fb, int toBack) {
-  int px = 0, py = 0;
+  auto pointAt = [&](int degree) {
+    double a = degree * M_PI / 180;
+    return std::pair<int, int>{int(cx + 0.5 + radius * cos(a)), int(cy + 0.5 - radius * sin(a))};
+  };
+  // The first point is joined to itself, which draws nothing.
+  auto [px, py] = pointAt(fromDegree);
   for (int d = fromDegree; d <= toDegree; d++) {
-    double a = d * M_PI / 180;
-    int x = int(cx + 0.5 + radius * cos(a));
-    int y = int(cy + 0.5 - radius * sin(a));
-    if (d == fromDegree) px = x, py = y;
+    auto [x, y] = pointAt(d);
     DrawLine(px, py, x, y, red, green, blue, fb, toBack);
     px = x;
     py = y;
