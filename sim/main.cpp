@@ -8,6 +8,7 @@
 #include "core/log.h"
 #include "core/startup.h"
 #include "core/works.h"
+#include "platform/display_device.h"
 #include "platform/paths.h"
 #include "sim/world/options.h"
 #include "sim/world/sandbox.h"
@@ -44,6 +45,7 @@ int main(int argc, char **argv) {
   if (!CreateSandbox(root, error)) return Fail(error);
   fprintf(stderr, "kestra-sim: sandbox %s\n", root.c_str());
   SetPaths(PathsUnder(root));
+  UseMemoryDisplay();
   MirrorSysLogTo(root + "/var/log/kestra.log");
 
   World world;
