@@ -17,8 +17,7 @@ std::string Slurp(const std::string &path) {
 }  // namespace
 
 TEST(Radios, TheUnitFollowsTheTransceiverAndTheFt817OnSeparatePorts) {
-  std::string root = std::filesystem::temp_directory_path() / "kestra-system-radios";
-  std::filesystem::remove_all(root);
+  std::string root = FreshSimRoot("radios");
   std::filesystem::create_directories(root + "/opt/set");
   std::ofstream(root + "/opt/set/setup.txt") << "CatSerialPort: /dev/ttyUSB2\nWebSocket: 0\n";
   // The links start 13 s into the start-up; the changes come after that.
@@ -28,7 +27,7 @@ TEST(Radios, TheUnitFollowsTheTransceiverAndTheFt817OnSeparatePorts) {
                                            "15 trx freq 3573000\n"
                                            "15 ft817 freq 28074000\n";
   SimRun run = RunKestraSim(KESTRA_SIM_BINARY,
-                            {"--root", root, "--headless", "--duration", "18", "--scenario",
+                            {"--root", root, "--headless", "--duration", "22", "--scenario",
                              root + "/scenario.txt", "--report", root + "/report.json"},
                             120);
   ASSERT_EQ(run.exitStatus, 0) << run.output;
