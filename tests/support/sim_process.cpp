@@ -9,6 +9,8 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <sstream>
 
 SimRun RunKestraSim(const std::string &binary, const std::vector<std::string> &args,
                     double timeLimitSeconds) {
@@ -59,4 +61,11 @@ std::string FreshSimRoot(const std::string &name) {
       (std::filesystem::temp_directory_path() / ("kestra-system-" + name + "-XXXXXX")).string();
   char *made = mkdtemp(pattern.data());
   return made ? std::string(made) : std::string();
+}
+
+std::string ReadTextFile(const std::string &path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
 }

@@ -13,5 +13,8 @@ struct SimRun {
 // so that runs of the same test side by side never share ports or files.
 std::string FreshSimRoot(const std::string &name);
 
+// The whole content of a file; empty when it cannot be read.
+std::string ReadTextFile(const std::string &path);
+
 SimRun RunKestraSim(const std::string &binary, const std::vector<std::string> &args,
                     double timeLimitSeconds);

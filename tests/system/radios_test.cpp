@@ -7,15 +7,6 @@
 
 #include "tests/support/sim_process.h"
 
-namespace {
-std::string Slurp(const std::string &path) {
-  std::ifstream in(path);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-}  // namespace
-
 TEST(Radios, TheUnitFollowsTheTransceiverAndTheFt817OnSeparatePorts) {
   std::string root = FreshSimRoot("radios");
   std::filesystem::create_directories(root + "/opt/set");
@@ -31,7 +22,7 @@ TEST(Radios, TheUnitFollowsTheTransceiverAndTheFt817OnSeparatePorts) {
                              root + "/scenario.txt", "--report", root + "/report.json"},
                             120);
   ASSERT_EQ(run.exitStatus, 0) << run.output;
-  std::string report = Slurp(root + "/report.json");
+  std::string report = ReadTextFile(root + "/report.json");
   EXPECT_NE(report.find("\"tavoFreq\":3573000"), std::string::npos) << report;
   EXPECT_NE(report.find("\"catFreq\":28074000"), std::string::npos) << report;
   EXPECT_NE(run.output.find("OK works->serFD="), std::string::npos) << run.output;
