@@ -12,6 +12,7 @@
 #include "input/panel_mailbox.h"
 #include "remote/opus_setup.h"
 #include "settings/setup_record.h"
+#include "tuner/banks.h"
 
 namespace {
 constexpr uint8_t PANEL_START = 0xC5;
@@ -47,6 +48,7 @@ void LoadSettingsAndTables(Works *works) {
   CntIP = CntDNS = CntNetMask = CntGateway = 3;
   InitMicroCmd(works);
   readSetup(works);
+  LoadAllBankTable(works, works->cfg.NumBanco);
   works->core.forceFreq = -1;
   LogErr("ModeWorkIdx %i \n", int(works->tuner.modeWorkIdx));
   SpectrumRecord *spectrum = works->trx.spectrum;
