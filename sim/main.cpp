@@ -9,6 +9,7 @@
 #include "core/startup.h"
 #include "core/works.h"
 #include "platform/paths.h"
+#include "sim/world/factory_files.h"
 #include "sim/world/options.h"
 #include "sim/world/sandbox.h"
 #include "sim/world/simulation.h"
@@ -42,6 +43,7 @@ int main(int argc, char **argv) {
   std::string root = MakeRoot(options.root);
   if (root.empty()) return Fail("cannot create a sandbox directory under /tmp");
   if (!CreateSandbox(root, error)) return Fail(error);
+  if (!SeedFactoryAntennaTable(root)) return Fail("cannot seed the factory antenna table");
   fprintf(stderr, "kestra-sim: sandbox %s\n", root.c_str());
   SetPaths(PathsUnder(root));
   MirrorSysLogTo(root + "/var/log/kestra.log");

@@ -1,0 +1,79 @@
+#pragma once
+// Test stand-in for the amplifier link around the tuner: it drains the
+// command queue as the link does (recording the texts it would send and
+// making the tuner-word changes of commands 27, 39 and 40) and feeds each
+// auto-tune step the SWR and forward power that a load gives for the word
+// the previous step set.
+#include <cstdio>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "amplifier/cmd_queue.h"
+#include "amplifier/commands.h"
+#include "core/works.h"
+#include "tuner/auto_tune.h"
+#include "tuner/tune_word.h"
+
+struct Reading {
+  float swr;
+  float fwd;
+};
+using LoadModel = std::function<Reading(uint32_t word)>;
+
+class LinkStandIn {
+ public:
+  explicit LinkStandIn(Works *works) : works_(works) {}
+
+  // Takes every queued command; returns their numbers in order.
+  std::vector<int32_t> Drain() {
+    std::vector<int32_t> taken;
+    for (int32_t cmd; TakeCmdLinear(works_, cmd);) {
+      taken.push_back(cmd);
+      if (cmd == CMD_MT_LOAD || cmd == CMD_MT_BYPASS || cmd == CMD_MT_CLEAR) {
+        WaitSemaforoTuneval(works_);
+        TuneWordForCommand(works_, cmd);
+        SendWord();
+        StopSemaforoTuneval(works_);
+      } else if (cmd == CMD_MT_SET) {
+        SendWord();
+      }
+    }
+    works_->link.cmdPriority = 0;
+    return taken;
+  }
+
+  // One status reply and the step it drives; false once the tune has ended.
+  bool Step(const LoadModel &load) {
+    Reading r = load(works_->tuner.tuneVal);
+    works_->link.swr = r.swr;
+    works_->link.pwrFwd = r.fwd;
+    TuneTask(works_);
+    SendWord();
+    steps_++;
+    return works_->tuner.tuneStatus != 0;
+  }
+
+  // Drains the start commands, then steps until the tune ends (or `limit`).
+  int RunTune(const LoadModel &load, int limit = 2000) {
+    Drain();
+    while (steps_ < limit && Step(load)) {
+    }
+    return steps_;
+  }
+
+  const std::vector<std::string> &Sent() const { return sent_; }
+  int Steps() const { return steps_; }
+
+ private:
+  void SendWord() {
+    char text[16];
+    snprintf(text, sizeof text, "MT1%08X;", unsigned(works_->tuner.tuneVal));
+    sent_.push_back(text);
+    works_->link.atuBypass = (works_->tuner.tuneVal & TUNE_BIT_BYPASS) ? 1 : 0;
+  }
+
+  Works *works_;
+  std::vector<std::string> sent_;
+  int steps_ = 0;
+};
