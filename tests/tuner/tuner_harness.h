@@ -48,6 +48,7 @@ class LinkStandIn {
     Reading r = load(works_->tuner.tuneVal);
     works_->link.swr = r.swr;
     works_->link.pwrFwd = r.fwd;
+    states_.push_back(works_->tuner.statoTune);
     TuneTask(works_);
     SendWord();
     steps_++;
@@ -64,6 +65,8 @@ class LinkStandIn {
 
   const std::vector<std::string> &Sent() const { return sent_; }
   int Steps() const { return steps_; }
+  // The search state each step started in.
+  const std::vector<int> &States() const { return states_; }
 
  private:
   void SendWord() {
@@ -75,5 +78,6 @@ class LinkStandIn {
 
   Works *works_;
   std::vector<std::string> sent_;
+  std::vector<int> states_;
   int steps_ = 0;
 };
