@@ -1,0 +1,51 @@
+// The three searches against a model of the tuner network and a set of
+// antenna loads across the bands.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "core/log.h"
+#include "core/works.h"
+#include "settings/setup_record.h"
+#include "tests/support/sandbox.h"
+#include "tests/tuner/standin_load.h"
+#include "tests/tuner/tuner_harness.h"
+#include "tuner/banks.h"
+#include "tuner/tune_control.h"
+
+namespace {
+struct TestLoad {
+  double freq, r, x;
+};
+const TestLoad LOADS[] = {
+    {7.1e6, 25, 30},    {14.2e6, 100, -50}, {3.6e6, 15, 0},      {1.85e6, 10, -20},
+    {28.5e6, 200, 100}, {50.2e6, 35, -15},  {21.2e6, 300, 0},    {10.12e6, 50, 60},
+    {18.1e6, 70, -90},  {24.95e6, 22, -10},
+};
+
+void Report(const char *what, const TestLoad &l, double best, double got, int steps) {
+  printf("%s %5.2f MHz %5.0f%+5.0fj: best %.2f got %.2f in %d steps\n", what, l.freq / 1e6, l.r,
+         l.x, best, got, steps);
+}
+}  // namespace
+
+TEST(SearchModel, CompleteSearch) {
+  for (const TestLoad &l : LOADS) {
+    TestSandbox box;
+    TestWorks works;
+    LogCapture log;
+    works->core.tavoTx = 1;
+    works->link.currentFreq = uint32_t(l.freq);
+    works->cfg.setup->AutoTuneTipo = '0';
+    works->tuner.tuneVal = TUNE_BIT_B;
+    StartAutotune(works.works);
+    LinkStandIn link(works.works);
+    int steps = link.RunTune(standin::Load(l.freq, l.r, l.x));
+    double got = standin::Swr(l.freq, l.r, l.x, works->tuner.tuneVal);
+    double best = standin::BestSwr(l.freq, l.r, l.x);
+    Report("complete", l, best, got, steps);
+    if (best < 1.2) {
+      EXPECT_LT(got, 1.5);
+    }
+  }
+}
