@@ -10,6 +10,7 @@
 #include "tests/support/sandbox.h"
 #include "tests/tuner/standin_load.h"
 #include "tests/tuner/tuner_harness.h"
+#include "sim/world/factory_files.h"
 #include "tuner/banks.h"
 #include "tuner/tune_control.h"
 
@@ -48,4 +49,44 @@ TEST(SearchModel, CompleteSearch) {
       EXPECT_LT(got, 1.5);
     }
   }
+}
+
+TEST(SearchModel, TunedSettingIsStoredAndComesBackWithTheFrequency) {
+  TestSandbox box;
+  TestWorks works;
+  LogCapture log;
+  ASSERT_TRUE(SeedFactoryAntennaTable(box.Root()));
+  works->cfg.NumBanco = 1;
+  LoadAllBankTable(works.works, 1);
+  LinkStandIn link(works.works);
+  EXPECT_EQ(link.Drain(), (std::vector<int32_t>{CMD_GS_SET}));
+  const TestLoad l = LOADS[0];
+  auto at = [&](uint32_t freq) {
+    works->link.currentFreq = freq;
+    GestioneAntennaAutomatica(works.works);
+    return link.Drain();
+  };
+  EXPECT_EQ(at(uint32_t(l.freq)), (std::vector<int32_t>{40, 19}));  // nothing stored yet
+  works->link.ampBypass = 0;                                         // the "AB0" reply
+
+  works->core.tavoTx = 1;  // the transceiver sends the tuning carrier
+  works->cfg.setup->AutoTuneTipo = '0';
+  StartAutotune(works.works);
+  link.RunTune(standin::Load(l.freq, l.r, l.x));
+  uint32_t tuned = works->tuner.tuneVal;
+  ASSERT_EQ(works->tuner.tuneStatus, 0);
+  char line[64];
+  snprintf(line, sizeof line, "2120 7100000 1 %d %d %d\n", DecodeModoFromTuneval(tuned),
+           DecodeInduttanzaFromTuneval(tuned), DecodeCapacitaFromTuneval(tuned));
+  EXPECT_EQ(box.Read(box.P().setDir + "/atu_ant1_b1.txt"), line);
+
+  at(14200000);
+  EXPECT_NE(works->tuner.tuneVal, tuned);
+  int steps = link.Steps();
+  EXPECT_EQ(at(uint32_t(l.freq)), (std::vector<int32_t>{27}));
+  char word[16];
+  snprintf(word, sizeof word, "MT1%08X;", unsigned(tuned));
+  EXPECT_EQ(link.Sent().back(), word);
+  EXPECT_EQ(link.Steps(), steps);  // no new search
+  EXPECT_EQ(works->tuner.tuneStatus, 0);
 }
