@@ -1,5 +1,6 @@
 // Complete search: L upwards on network B, then C on network B and on
-// network A from the L found, then L again around the best of both.
+// network A from the L found, then L and C together around the best, on
+// each network.
 #include "core/clock.h"
 #include "core/log.h"
 #include "core/works.h"
@@ -9,6 +10,49 @@
 
 namespace {
 constexpr float TOLERANCE = 0.1f;
+constexpr int REFINE_FIRST_STEP = 8;
+
+// Probe directions around the best, in L and C. The diagonals follow the
+// valley of an L network, along which L and C must change together.
+constexpr int DIRECTIONS = 8;
+constexpr int PROBE[DIRECTIONS][2] = {{1, 0}, {-1, 0},  {0, 1},  {0, -1},
+                                      {1, 1}, {-1, -1}, {1, -1}, {-1, 1}};
+
+int OtherNetwork(int mode) { return mode == TUNE_MODE_B ? TUNE_MODE_A : TUNE_MODE_B; }
+
+void BeginRefinement(Works *works, int mode) {
+  TunerState &t = works->tuner;
+  t.refineMode = mode;
+  t.refineStep = REFINE_FIRST_STEP;
+  t.refineDir = 0;
+  t.refineCentre = miglioretuneParam.swr;
+}
+
+// Sets the next probe around the best on the pass's network: the eight
+// directions at one distance, then at half of it; false when none is left.
+bool NextProbe(Works *works) {
+  TunerState &t = works->tuner;
+  if (miglioretuneParam.swr < t.refineCentre) {  // the last probe is the new best
+    t.refineCentre = miglioretuneParam.swr;
+    t.refineDir = 0;
+  }
+  while (t.refineStep > 0) {
+    if (t.refineDir == DIRECTIONS) {
+      t.refineDir = 0;
+      t.refineStep /= 2;
+      continue;
+    }
+    const int *d = PROBE[t.refineDir++];
+    int L = miglioretuneParam.L + d[0] * t.refineStep;
+    int C = miglioretuneParam.C + d[1] * t.refineStep;
+    if (L < 0 || C < 0 || L > SEARCH_LIMIT || C > SEARCH_LIMIT) continue;
+    SetMode(works, t.refineMode);
+    WriteKnob(works, Knob::L, L);
+    WriteKnob(works, Knob::C, C);
+    return true;
+  }
+  return false;
+}
 
 // Coarse sweep upwards: on by `step` until a step is worse or the limit is
 // reached, then to `next` one below.
@@ -86,20 +130,19 @@ void Advance(Works *works, int state, bool worse) {
       SetSearchState(works, 10);
       cnttunefine = 0;
       TuneEnd(works);
-      L = KnobValue(works, Knob::L);
-      if (!worse && L + 2 <= SEARCH_LIMIT) WriteKnob(works, Knob::L, L + 2);
+      BeginRefinement(works, DecodeModoFromTuneval(miglioretuneParam.tuneVal));
+      NextProbe(works);
       break;
-    case 10:
-      CoarseUp(works, Knob::L, 2, worse, 11, "stato++\n ", "inc induttanza  %d\n ");
+    case 10:  // around the best on its own network, then on the other one
+      if (NextProbe(works)) break;
+      SetSearchState(works, 11);
+      BeginRefinement(works, OtherNetwork(works->tuner.refineMode));
+      NextProbe(works);
       break;
     case 11:
-      if (worse || L <= 0 || cnttunefine > 5) {
-        SetSearchState(works, 12);
-        TuneEnd(works);
-      } else {
-        cnttunefine++;
-        WriteKnob(works, Knob::L, L - 1);
-      }
+      if (NextProbe(works)) break;
+      SetSearchState(works, 12);
+      TuneEnd(works);
       break;
     default:
       break;

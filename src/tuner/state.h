@@ -67,4 +67,9 @@ struct TunerState {
   int cntRaffina = 0;
   int cntFineC = 0;
   int cntFineL = 0;
+  // Refinement around the best at the end of the complete search.
+  int refineMode = 0;      // network of the pass
+  int refineStep = 0;      // distance of the probes; 0 ends the pass
+  int refineDir = 0;       // next probe direction
+  float refineCentre = 0;  // best SWR when the probes around it began
 };
