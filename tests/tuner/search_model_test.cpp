@@ -7,31 +7,23 @@
 #include "core/log.h"
 #include "core/works.h"
 #include "settings/setup_record.h"
+#include "sim/world/factory_files.h"
 #include "tests/support/sandbox.h"
 #include "tests/tuner/standin_load.h"
+#include "tests/tuner/tune_loads.h"
 #include "tests/tuner/tuner_harness.h"
-#include "sim/world/factory_files.h"
 #include "tuner/banks.h"
 #include "tuner/tune_control.h"
 
 namespace {
-struct TestLoad {
-  double freq, r, x;
-};
-const TestLoad LOADS[] = {
-    {7.1e6, 25, 30},    {14.2e6, 100, -50}, {3.6e6, 15, 0},      {1.85e6, 10, -20},
-    {28.5e6, 200, 100}, {50.2e6, 35, -15},  {21.2e6, 300, 0},    {10.12e6, 50, 60},
-    {18.1e6, 70, -90},  {24.95e6, 22, -10},
-};
-
-void Report(const char *what, const TestLoad &l, double best, double got, int steps) {
+void Report(const char *what, const TuneLoad &l, double best, double got, int steps) {
   printf("%s %5.2f MHz %5.0f%+5.0fj: best %.2f got %.2f in %d steps\n", what, l.freq / 1e6, l.r,
          l.x, best, got, steps);
 }
 }  // namespace
 
 TEST(SearchModel, CompleteSearch) {
-  for (const TestLoad &l : LOADS) {
+  for (const TuneLoad &l : TUNE_LOADS) {
     TestSandbox box;
     TestWorks works;
     LogCapture log;
@@ -60,14 +52,14 @@ TEST(SearchModel, TunedSettingIsStoredAndComesBackWithTheFrequency) {
   LoadAllBankTable(works.works, 1);
   LinkStandIn link(works.works);
   EXPECT_EQ(link.Drain(), (std::vector<int32_t>{CMD_GS_SET}));
-  const TestLoad l = LOADS[0];
+  const TuneLoad l = TUNE_LOADS[0];
   auto at = [&](uint32_t freq) {
     works->link.currentFreq = freq;
     GestioneAntennaAutomatica(works.works);
     return link.Drain();
   };
   EXPECT_EQ(at(uint32_t(l.freq)), (std::vector<int32_t>{40, 19}));  // nothing stored yet
-  works->link.ampBypass = 0;                                         // the "AB0" reply
+  works->link.ampBypass = 0;                                        // the "AB0" reply
 
   works->core.tavoTx = 1;  // the transceiver sends the tuning carrier
   works->cfg.setup->AutoTuneTipo = '0';
