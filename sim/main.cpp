@@ -8,6 +8,7 @@
 #include "core/log.h"
 #include "core/startup.h"
 #include "core/works.h"
+#include "platform/display_device.h"
 #include "platform/paths.h"
 #include "sim/world/factory_files.h"
 #include "sim/world/options.h"
@@ -46,10 +47,11 @@ int main(int argc, char **argv) {
   if (!SeedFactoryAntennaTable(root)) return Fail("cannot seed the factory antenna table");
   fprintf(stderr, "kestra-sim: sandbox %s\n", root.c_str());
   SetPaths(PathsUnder(root));
+  UseMemoryDisplay();
   MirrorSysLogTo(root + "/var/log/kestra.log");
 
   World world;
-  SimContext context{root, &world, !options.noPacing};
+  SimContext context{root, &world, !options.noPacing, options.only};
   Simulation sim(options, context);
   if (!sim.Prepare(error)) return Fail(error);
   if (!sim.StartDevices(error)) return Fail(error);

@@ -1,3 +1,10 @@
+#include "sim/ft817/ft817.h"
+#include "sim/transceiver/transceiver.h"
 #include "sim/world/simulation.h"
 
-std::vector<std::unique_ptr<SimDevice>> MakeDevices(const SimContext &) { return {}; }
+std::vector<std::unique_ptr<SimDevice>> MakeDevices(const SimContext &context) {
+  std::vector<std::unique_ptr<SimDevice>> devices;
+  devices.push_back(std::make_unique<TransceiverSim>(context));
+  devices.push_back(std::make_unique<Ft817Sim>(context));
+  return devices;
+}

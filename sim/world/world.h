@@ -40,4 +40,5 @@ struct SimContext {
   std::string root;    // sandbox root
   World *world = nullptr;
   bool pacing = true;  // bytes paced as on the real lines
+  std::string only;    // the one device run alone (--only), else empty
 };

@@ -9,9 +9,13 @@
 #include "core/log.h"
 #include "core/threads.h"
 #include "core/works.h"
+#include "display/frame_buffer.h"
+#include "display/screen.h"
+#include "display/text.h"
 #include "input/panel_mailbox.h"
 #include "remote/opus_setup.h"
 #include "settings/setup_record.h"
+#include "transceiver/tavo_params.h"
 #include "tuner/banks.h"
 
 namespace {
@@ -66,7 +70,7 @@ bool StartUnit(Works *works) {
   if (!Pause(works, 1)) return false;
   waitTAVO = 10;
   works->core.lastActivity = WallSeconds();
-  snprintf(works->display.imageName, sizeof works->display.imageName, "%s", StartImageName(works));
+  ShowBackground(works, StartImageName(works));
   startInitThread = 1;
   StartThreadLoad(works);
   bool running = Pause(works, waitTAVO + 1);
@@ -74,8 +78,10 @@ bool StartUnit(Works *works) {
   if (!running) return false;
   StartThreadLANinfo(works);
   StartThreadAggFW(works);
-  snprintf(works->display.imageName, sizeof works->display.imageName, "%s", "statusB");
-  works->link.currentFreq = static_cast<uint32_t>(works->trx.TavoParams->word[3]);
+  ShowBackground(works, "statusB");
+  TavoParamsRecord params{};
+  getParameters(&params, works);
+  works->link.currentFreq = static_cast<uint32_t>(params.word[tavo::freq]);
   SetupOpus(works);
   StartThreadKeyb(works);
   StartThreadSoket(works);
@@ -95,7 +101,8 @@ bool StartUnit(Works *works) {
 
 void ShutDown(Works *works) {
   LogErr("Close..\n");
-  snprintf(works->display.imageName, sizeof works->display.imageName, "%s", "start");
+  ShowBackground(works, "start");
+  ShowText(works, 9, 330, 400, "Error! Close Program! Restart hw.", 255, 255, 255);
   SleepSeconds(2);
   LogSys(LOG_PRIO_INFO, "Communicator operations end");
   JoinThreads(works);
@@ -112,8 +119,10 @@ int KestraMain(const KestraHooks &hooks) {
   LogErr("START Main ----------------------------------------------------------------\n");
   LogErr("KESTRA version %s\n", KESTRA_VERSION);
   LogSys(LOG_PRIO_INFO, "KESTRA version %s", KESTRA_VERSION);
+  std::unique_ptr<FrameBuffer> fb = fbInit();
 
   auto works = std::make_unique<Works>();
+  works->display.fb = fb.get();
   auto records = std::make_unique<CompanionRecords>();
   records->spectrum.levels = records->levels;
   records->spectrum.work = records->work;
@@ -121,6 +130,7 @@ int KestraMain(const KestraHooks &hooks) {
   // The descriptors are needed as soon as the link can raise an error.
   InitErrDescr(works.get());
   LoadSettingsAndTables(works.get());
+  LoadFontSlots();
   if (hooks.started) hooks.started(works.get());
 
   if (StartUnit(works.get())) {

@@ -6,6 +6,8 @@
 #include "core/works.h"
 #include "input/panel_mailbox.h"
 #include "settings/setup_record.h"
+#include "transceiver/cat_serial.h"
+#include "transceiver/ext_io.h"
 
 const ThreadBodies productThreadBodies = {
     .GPIO = nullptr,
@@ -16,12 +18,12 @@ const ThreadBodies productThreadBodies = {
     .keyb = nullptr,
     .Wsocket = nullptr,
     .Wclient = nullptr,
-    .Serial = nullptr,
+    .Serial = Serial,
     .th_scrivi = nullptr,
     .th_leggi = nullptr,
     .Cat = nullptr,
     .TAVORead = nullptr,
-    .CatSerial = nullptr,
+    .CatSerial = CatSerial,
     .timer = nullptr,
 };
 ThreadBodies threadBodies = productThreadBodies;

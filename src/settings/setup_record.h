@@ -1,6 +1,7 @@
 #pragma once
 // The values of setup.txt as fixed character fields, in record order: flags
 // are one character '1'/'0', texts are NUL-terminated within their capacity.
+#include <atomic>
 
 struct SetupRecord {
   char EnableKeyb, EnableSpi, EnableTouch, DelayedTouch, EnableRead, EnableWrite, EnableCAT;
@@ -58,3 +59,12 @@ void initSetup(Works *works);
 void readSetup(Works *works);
 // Refreshes the record from the mirrors and rewrites the whole file.
 bool writeSetup(Works *works);
+
+// The one-character run flags are polled by their threads while another
+// thread changes them; these read and write them as single atomic bytes.
+inline char ReadSetupFlag(char &flag) {
+  return std::atomic_ref<char>(flag).load(std::memory_order_relaxed);
+}
+inline void WriteSetupFlag(char &flag, char value) {
+  std::atomic_ref<char>(flag).store(value, std::memory_order_relaxed);
+}

@@ -4,7 +4,8 @@
 #include <cstdint>
 #include <mutex>
 
-// The companion transceiver's parameter record: 52 signed words.
+// The companion transceiver's parameter record: 52 signed words (names of the
+// words in transceiver/tavo_params.h).
 struct TavoParamsRecord {
   int32_t word[52];
 };
@@ -18,8 +19,22 @@ struct SpectrumRecord {
 
 struct TransceiverState {
   TavoParamsRecord *TavoParams = nullptr;
-  std::mutex *serMut = nullptr;  // guards TavoParams and the spectrum levels
+  std::mutex *serMut = nullptr;   // guards TavoParams and the spectrum levels
+  bool tavoParamsZeroed = false;  // under serMut: the record was cleared before its first block
   SpectrumRecord *spectrum = nullptr;
-  std::atomic<int32_t> catFreq{0};        // last FT-817 frequency, Hz
-  std::atomic<int32_t> spectrumSpan{0};   // Hz
+  std::atomic<int32_t> catFreq{0};       // last FT-817 frequency, Hz
+  std::atomic<int32_t> spectrumSpan{0};  // Hz
+
+  // Extended-IO link.
+  std::atomic<int32_t> serFD{-1};
+  std::atomic<int32_t> extIoHoldoff{0};  // ms; no new link time-out is reported while non-zero
+  std::atomic<int32_t> rxHoldoff{0};     // set when "RX;" answers a user request
+  // Manual-tune requests of the key dispatch: 0x01 pending, 0x02 transmit
+  // (else receive), 0x10 the amplifier's antenna answer awaited, 0x20 it came.
+  std::atomic<uint8_t> tuneCtrlFlags{0};
+
+  // FT-817 poller and the companion transceiver's CAT port.
+  std::atomic<int32_t> catSerFD{-1};
+  std::atomic<int32_t> catFD{0};    // 0 when closed
+  std::atomic<uint8_t> catMode{0};  // raw operating-mode byte of the FT-817
 };

@@ -38,13 +38,27 @@ void TestSandbox::Write(const std::string &path, const std::string &content) con
   out << content;
 }
 
-TestWorks::TestWorks() : works(new Works) {
-  works->cfg.setup = new SetupRecord{};
+struct TestCompanions {
+  SetupRecord setup{};
+  TavoParamsRecord tavoParams{};
+  std::mutex serMut;
+  SpectrumRecord spectrum;
+  float levels[1024]{};
+  float work[1024]{};
+};
+
+TestWorks::TestWorks() : works(new Works), companions(new TestCompanions) {
+  works->cfg.setup = &companions->setup;
+  works->trx.TavoParams = &companions->tavoParams;
+  works->trx.serMut = &companions->serMut;
+  companions->spectrum.levels = companions->levels;
+  companions->spectrum.work = companions->work;
+  works->trx.spectrum = &companions->spectrum;
   initSetup(works);
   InitErrDescr(works);
 }
 
 TestWorks::~TestWorks() {
-  delete works->cfg.setup;
   delete works;
+  delete companions;
 }

@@ -23,11 +23,14 @@ class TestSandbox {
   Paths previous_;
 };
 
-// A shared record with its setup record attached and the defaults applied.
+// A shared record with its setup record, transceiver record and spectrum
+// arrays attached and the defaults applied.
 struct Works;
+struct TestCompanions;
 struct TestWorks {
   TestWorks();
   ~TestWorks();
   Works *operator->() { return works; }
   Works *works;
+  TestCompanions *companions;
 };

@@ -9,5 +9,9 @@ struct SimRun {
   double seconds = 0;   // wall time of the run
 };
 
+// A new, empty sandbox root for one run ("/tmp/kestra-system-<name>-XXXXXX"),
+// so that runs of the same test side by side never share ports or files.
+std::string FreshSimRoot(const std::string &name);
+
 SimRun RunKestraSim(const std::string &binary, const std::vector<std::string> &args,
                     double timeLimitSeconds);

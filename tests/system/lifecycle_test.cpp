@@ -14,17 +14,10 @@ std::string Slurp(const std::string &path) {
   s << in.rdbuf();
   return s.str();
 }
-
-std::string FreshRoot(const std::string &name) {
-  std::string root = std::filesystem::temp_directory_path() / ("kestra-system-" + name);
-  std::filesystem::remove_all(root);
-  std::filesystem::create_directories(root);
-  return root;
-}
 }  // namespace
 
 TEST(Lifecycle, EmptyRootGetsTheDefaultSetupAndAnOrderlyShutdown) {
-  std::string root = FreshRoot("lifecycle");
+  std::string root = FreshSimRoot("lifecycle");
   SimRun run = RunKestraSim(KESTRA_SIM_BINARY,
                             {"--root", root, "--headless", "--duration", "3", "--report",
                              root + "/report.json"},
@@ -42,7 +35,7 @@ TEST(Lifecycle, EmptyRootGetsTheDefaultSetupAndAnOrderlyShutdown) {
 }
 
 TEST(Lifecycle, SettingsAlreadyInTheRootAreKeptAndUsed) {
-  std::string root = FreshRoot("seeded");
+  std::string root = FreshSimRoot("seeded");
   std::filesystem::create_directories(root + "/opt/set");
   std::ofstream(root + "/opt/set/setup.txt") << "EnableLinear: 0\nWebSocket: 0\n";
   SimRun run = RunKestraSim(KESTRA_SIM_BINARY, {"--root", root, "--headless", "--duration", "2"}, 90);
@@ -57,7 +50,7 @@ TEST(Lifecycle, BadUsageIsRefusedWithAReason) {
   SimRun run = RunKestraSim(KESTRA_SIM_BINARY, {"--duration", "soon"}, 20);
   EXPECT_EQ(run.exitStatus, 2);
   EXPECT_NE(run.output.find("--duration needs a number of seconds"), std::string::npos);
-  std::string root = FreshRoot("badscenario");
+  std::string root = FreshSimRoot("badscenario");
   std::ofstream(root + "/s.txt") << "1 nothing here\n";
   run = RunKestraSim(KESTRA_SIM_BINARY, {"--root", root, "--scenario", root + "/s.txt"}, 20);
   EXPECT_EQ(run.exitStatus, 2);

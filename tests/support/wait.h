@@ -1,0 +1,16 @@
+#pragma once
+// Waits in real time for something another thread brings about.
+#include <chrono>
+#include <thread>
+
+// True as soon as `done()` holds; false after `seconds` (a generous bound,
+// not a timing requirement).
+template <typename Pred>
+bool WaitUntil(Pred done, double seconds = 10) {
+  auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+  while (!done()) {
+    if (std::chrono::steady_clock::now() > end) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+  return true;
+}
