@@ -45,23 +45,26 @@ void ApplyAmplifier(Works *works, const AntennaRow &row) {
   }
 }
 
-// Run flag of a transceiver link set, with its thread started when it was stopped.
-void RunLink(char &flag, void (*start)(Works *), Works *works) {
-  if (flag != '0') return;
-  flag = '1';
+// Run flag of a transceiver link set, with its thread started when it was
+// stopped. A thread stopped earlier is collected first, while its flag still
+// tells it to end, so that it cannot read the new '1' and stay.
+void RunLink(char &flag, std::thread &handle, void (*start)(Works *), Works *works) {
+  if (ReadSetupFlag(flag) != '0') return;
+  if (handle.joinable()) handle.join();
+  WriteSetupFlag(flag, '1');
   start(works);
 }
 
 void StopExtIo(Works *works) {
-  SetupRecord &s = *works->cfg.setup;
-  if (s.extIoRun != '1') return;
-  s.extIoRun = '0';
+  char &flag = works->cfg.setup->extIoRun;
+  if (ReadSetupFlag(flag) != '1') return;
+  WriteSetupFlag(flag, '0');
   DeleteErrore(works, ERR_TAVO_EXTIO);
 }
 
 void StopCatSerial(Works *works) {
-  SetupRecord &s = *works->cfg.setup;
-  if (s.catSerialRun == '1') s.catSerialRun = '0';
+  char &flag = works->cfg.setup->catSerialRun;
+  if (ReadSetupFlag(flag) == '1') WriteSetupFlag(flag, '0');
 }
 
 void ManualTune(Works *works, std::atomic<int32_t> &value, void (*set)(Works *, int), int delta) {
@@ -167,11 +170,11 @@ void SetModeWorkIDX(Works *works) {
   SetupRecord &s = *works->cfg.setup;
   switch (works->tuner.modeWorkIdx) {
     case 1:
-      RunLink(s.extIoRun, StartThreadTAVO, works);
+      RunLink(s.extIoRun, thrSer, StartThreadTAVO, works);
       StopCatSerial(works);
       break;
     case 2:
-      RunLink(s.catSerialRun, StartThreadCATserial, works);
+      RunLink(s.catSerialRun, thrCatSer, StartThreadCATserial, works);
       StopExtIo(works);
       break;
     case 0:

@@ -9,6 +9,7 @@
 #include "core/works.h"
 #include "settings/setup_record.h"
 #include "tests/support/sandbox.h"
+#include "tests/tuner/tuner_harness.h"
 #include "tuner/bank_files.h"
 #include "tuner/tune_memory.h"
 #include "tuner/tune_word.h"
@@ -24,6 +25,7 @@ class Banks : public ::testing::Test {
     LoadTuneValFromTabRam(e, idx, antenna, works.works);
     return e.valid;
   }
+  StubTransceiverThreads threads;
   TestSandbox box;
   TestWorks works;
   LogCapture log;

@@ -44,6 +44,7 @@ TEST(SearchModel, CompleteSearch) {
 }
 
 TEST(SearchModel, TunedSettingIsStoredAndComesBackWithTheFrequency) {
+  StubTransceiverThreads threads;
   TestSandbox box;
   TestWorks works;
   LogCapture log;

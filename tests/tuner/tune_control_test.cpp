@@ -34,6 +34,7 @@ class TuneControl : public ::testing::Test {
     GestioneAntennaAutomatica(works.works);
     return link.Drain();
   }
+  StubTransceiverThreads threads;
   TestSandbox box;
   TestWorks works;
   LogCapture log;

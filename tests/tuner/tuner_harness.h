@@ -11,6 +11,7 @@
 
 #include "amplifier/cmd_queue.h"
 #include "amplifier/commands.h"
+#include "core/threads.h"
 #include "core/works.h"
 #include "tuner/auto_tune.h"
 #include "tuner/tune_word.h"
@@ -80,4 +81,21 @@ class LinkStandIn {
   std::vector<std::string> sent_;
   std::vector<int> states_;
   int steps_ = 0;
+};
+
+// The transceiver links that an interface change starts, as threads that end
+// at once; collected when the test ends.
+class StubTransceiverThreads {
+ public:
+  StubTransceiverThreads() {
+    threadBodies.Serial = [](Works *) {};
+    threadBodies.CatSerial = [](Works *) {};
+  }
+  ~StubTransceiverThreads() {
+    for (std::thread *t : {&thrSer, &thrCatSer})
+      if (t->joinable()) t->join();
+    threadBodies = productThreadBodies;
+  }
+  StubTransceiverThreads(const StubTransceiverThreads &) = delete;
+  StubTransceiverThreads &operator=(const StubTransceiverThreads &) = delete;
 };
