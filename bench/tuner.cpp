@@ -1,15 +1,19 @@
-// Tunes each load of the set with each search procedure against the tuner
-// model and reports, per load: steps, seconds at the real link rate, the
-// final SWR and the best SWR the tuner can reach.
+// Tunes each load of the set with each search procedure against the
+// simulated amplifier and reports, per load: steps, seconds at the real link
+// rate, the final SWR and the best SWR any tuner word reaches.
 //
-// Seconds at the link rate: every step is one status poll exchange and one
-// tuner-word exchange at 115200 baud (10 bits a character), each frame two
-// CRC digits plus its text, followed by the link's pauses after decoding
+// Seconds at the link rate, at 115200 baud and 10 bits a character, each
+// frame two CRC digits plus its text, and the link's pauses after decoding
 // (10 ms after "ST", 20 ms after any other reply):
-//   t = steps × ((5 + 39 + 14 + 14) × 10 / 115200 s + 10 ms + 20 ms) + pause
-// with "4dST;" 5, the "ST" reply 2 + 37, "MT1%08X;" 2 + 12 and its reply
-// 2 + 12 characters, and the procedure's one-off pause (3 ms complete, 10 ms
-// fine, 5 ms fast). The amplifier's own answer time is not included.
+//   step  = one status exchange ("4dST;" 5 + reply 2 + 37) and one word
+//           exchange ("MT1%08X;" 2 + 12, its echo 2 + 12):
+//           72 × 10 / 115200 s + 10 ms + 20 ms = 36.25 ms
+//   clear = after a step that tripped the high-SWR protection, one status
+//           exchange and "CPFFFF;" (2 + 7, echo 2 + 7):
+//           62 × 10 / 115200 s + 10 ms + 20 ms = 35.38 ms
+//   t = steps × step + clears × clear + the procedure's one pause (3 ms
+//       complete, 5 ms fast, 10 ms fine). The amplifier's own answer time
+//       is not included.
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -20,22 +24,18 @@
 #include "platform/paths.h"
 #include "settings/setup_record.h"
 #include "sim/world/sandbox.h"
-#include "tests/tuner/standin_load.h"
+#include "tests/tuner/sim_amplifier.h"
 #include "tests/tuner/tune_loads.h"
 #include "tests/tuner/tuner_harness.h"
 #include "tuner/tune_control.h"
 
 namespace {
-constexpr double BAUD = 115200;
-constexpr double BITS_PER_CHAR = 10;
-constexpr int POLL_CHARS = 2 + 3, ST_REPLY_CHARS = 2 + 37, MT_CHARS = 2 + 12,
-              MT_REPLY_CHARS = 2 + 12;
+constexpr double CHAR_S = 10 / 115200.0;
 constexpr double PAUSE_AFTER_ST = 0.010, PAUSE_AFTER_REPLY = 0.020;
-
-double SecondsPerStep() {
-  int chars = POLL_CHARS + ST_REPLY_CHARS + MT_CHARS + MT_REPLY_CHARS;
-  return chars * BITS_PER_CHAR / BAUD + PAUSE_AFTER_ST + PAUSE_AFTER_REPLY;
-}
+constexpr int STATUS_CHARS = 5 + 2 + 37, WORD_CHARS = 2 * (2 + 12), CLEAR_CHARS = 2 * (2 + 7);
+constexpr double STEP_S = (STATUS_CHARS + WORD_CHARS) * CHAR_S + PAUSE_AFTER_ST + PAUSE_AFTER_REPLY;
+constexpr double CLEAR_S =
+    (STATUS_CHARS + CLEAR_CHARS) * CHAR_S + PAUSE_AFTER_ST + PAUSE_AFTER_REPLY;
 
 struct Procedure {
   const char *name;
@@ -43,46 +43,47 @@ struct Procedure {
   bool fine;
   double pause;  // s, once per tune
 };
-const Procedure PROCEDURES[] = {
-    {"complete", '0', false, 0.003}, {"fast", '1', false, 0.005}, {"fine", '0', true, 0.010}};
+const Procedure COMPLETE{"complete", '0', false, 0.003}, FAST{"fast", '1', false, 0.005},
+    FINE{"fine", '0', true, 0.010};
 
 struct Result {
-  int steps;
-  double swr;
+  int steps, clears;
+  double seconds, swr;
 };
 
 struct Unit {
   std::unique_ptr<Works> works = std::make_unique<Works>();
   SetupRecord setup{};
-  Unit(const TuneLoad &load) {
+  explicit Unit(const TuneLoad &load) {
     works->cfg.setup = &setup;
     initSetup(works.get());
     works->core.tavoTx = 1;  // the tuning carrier is on
     works->link.currentFreq = uint32_t(load.freq);
     works->tuner.tuneVal = TUNE_BIT_B;
     ReadTnePar(works.get());
+    Clr_vTuneParam(works.get());
   }
 };
 
-// One tune from the unit's present setting; the steps it took.
-int Run(Unit &unit, const LoadModel &model, const Procedure &p) {
+Result Run(Unit &unit, SimulatedAmplifier &amp, const Procedure &p) {
   Works *works = unit.works.get();
   works->cfg.setup->AutoTuneTipo = p.tipo;
   works->tuner.fineTune = p.fine ? 1 : 0;
   StartAutotune(works);
   LinkStandIn link(works);
-  return link.RunTune(model);
+  amp.Attach(link);
+  int steps = link.RunTune(amp.Model());
+  return {steps, link.Clears(), steps * STEP_S + link.Clears() * CLEAR_S + p.pause,
+          amp.Swr(works->tuner.tuneVal)};
 }
 
-// The fine search refines what the fast search found, as the fine-tune key
-// does after a tune.
+// A fresh unit for each procedure; the fine search refines what the fast
+// search found, as the fine-tune key does after a tune.
 Result Tune(const TuneLoad &load, const Procedure &p) {
   Unit unit(load);
-  LoadModel model = standin::Load(load.freq, load.r, load.x);
-  Clr_vTuneParam(unit.works.get());
-  if (p.fine) Run(unit, model, PROCEDURES[1]);
-  int steps = Run(unit, model, p);
-  return {steps, standin::Swr(load.freq, load.r, load.x, unit.works->tuner.tuneVal)};
+  SimulatedAmplifier amp(load);
+  if (p.fine) Run(unit, amp, FAST);
+  return Run(unit, amp, p);
 }
 }  // namespace
 
@@ -96,14 +97,16 @@ int main() {
   }
   SetPaths(PathsUnder(root));
   LogCapture quiet;  // the searches' diagnostic lines
-  printf("seconds per step: %.4f\n", SecondsPerStep());
-  printf("| load | best | procedure | steps | seconds | final SWR |\n|---|---|---|---|---|---|\n");
+  printf("step %.2f ms, clear %.2f ms; carrier %.0f W into the 60 W class\n", STEP_S * 1000,
+         CLEAR_S * 1000, SimulatedAmplifier::CARRIER_W);
+  printf("| load | best | procedure | steps (clears) | seconds | final SWR |\n");
+  printf("|---|---|---|---|---|---|\n");
   for (const TuneLoad &load : TUNE_LOADS) {
-    double best = standin::BestSwr(load.freq, load.r, load.x);
-    for (const Procedure &p : PROCEDURES) {
+    double best = SimulatedAmplifier(load).BestSwr();
+    for (const Procedure &p : {COMPLETE, FAST, FINE}) {
       Result r = Tune(load, p);
-      printf("| %.2f MHz %g%+gj Ω | %.2f | %s | %d | %.1f | %.2f |\n", load.freq / 1e6, load.r,
-             load.x, best, p.name, r.steps, r.steps * SecondsPerStep() + p.pause, r.swr);
+      printf("| %.2f MHz %g%+gj Ω | %.2f | %s | %d (%d) | %.1f | %.2f |\n", load.freq / 1e6, load.r,
+             load.x, best, p.name, r.steps, r.clears, r.seconds, r.swr);
     }
   }
   return 0;

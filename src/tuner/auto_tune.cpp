@@ -46,15 +46,18 @@ std::string NetworkTag(uint32_t word) {
 
 bool Measured(float swr) { return swr > SWR_NO_READING; }
 
-// Steps 1 to 4 of a measurement: the SWR of the setting sent before (100
-// when the amplifier's high-SWR protection tripped), the diagnostic line,
-// the counter.
+// Steps 1 to 4 of a measurement: the SWR of the setting sent before, the
+// diagnostic line, the counter. A tripped high-SWR protection is cleared by
+// the link before the next step (tuneStatus 2).
 std::string Measure(Works *works) {
   TunerState &t = works->tuner;
   bool protection = works->link.statusB & STATUS_B_HI_SWR;
   float swr = works->link.swr;
   if (protection) {
-    swr = SWR_HI_PROTECTION;
+    // The meters still read the setting, at the power the tripped amplifier
+    // lets through: the search keeps that reading, so that it can tell a
+    // poor setting from a worse one. Only a step without a reading is the worst.
+    if (!Measured(swr)) swr = SWR_HI_PROTECTION;
     t.tuneStatus = 2;
   }
   tuneParam = {swr, works->link.pwrFwd, t.valL, t.valC, t.tuneVal};

@@ -197,13 +197,16 @@ TEST_F(AutoTune, CompleteAndFastSearchWaitForTheCarrierTheFineSearchDoesNot) {
   EXPECT_EQ(Measurements(), 3);
 }
 
-TEST_F(AutoTune, HighSwrProtectionScoresTheStepAsOneHundred) {
+TEST_F(AutoTune, ATrippedHighSwrProtectionKeepsTheReadingAndAsksForTheClear) {
   Start('0');
   RunTo(Constant(1.8f), 3);
-  works->link.statusB = 2;
-  link.Step(Constant(1.8f));
+  auto tripped = [](float swr) { return [swr](uint32_t) { return Reading{swr, FWD, 2}; }; };
+  link.Step(tripped(3.5f));
+  EXPECT_FLOAT_EQ(vTuneParam[0].swr, 3.5f);
+  EXPECT_EQ(link.Clears(), 1);  // tuneStatus 2: the link sent "CPFFFF;"
+  EXPECT_EQ(works->tuner.tuneStatus, 1);
+  link.Step(tripped(0.0f));  // no reading at all: the worst
   EXPECT_FLOAT_EQ(vTuneParam[0].swr, 100.0f);
-  EXPECT_EQ(works->tuner.tuneStatus, 2);
 }
 
 TEST_F(AutoTune, FastSearchChoosesTheNetworkThatWinsMoreComparisons) {

@@ -19,6 +19,7 @@
 struct Reading {
   float swr;
   float fwd;
+  uint8_t statusB = 0;  // bit 1: the amplifier's high-SWR protection tripped
 };
 using LoadModel = std::function<Reading(uint32_t word)>;
 
@@ -45,16 +46,27 @@ class LinkStandIn {
   }
 
   // One status reply and the step it drives; false once the tune has ended.
+  // A step that saw the high-SWR protection is followed, as on the link, by
+  // one more status reply that only clears the protections ("CPFFFF;").
   bool Step(const LoadModel &load) {
     Reading r = load(works_->tuner.tuneVal);
     works_->link.swr = r.swr;
     works_->link.pwrFwd = r.fwd;
+    works_->link.statusB = r.statusB;
     states_.push_back(works_->tuner.statoTune);
     TuneTask(works_);
     SendWord();
     steps_++;
+    if (works_->tuner.tuneStatus == 2) {
+      if (clearProtections) clearProtections();
+      works_->tuner.tuneStatus = 1;
+      clears_++;
+    }
     return works_->tuner.tuneStatus != 0;
   }
+
+  // What "CPFFFF;" does to the amplifier.
+  std::function<void()> clearProtections;
 
   // Drains the start commands, then steps until the tune ends (or `limit`).
   int RunTune(const LoadModel &load, int limit = 2000) {
@@ -66,6 +78,7 @@ class LinkStandIn {
 
   const std::vector<std::string> &Sent() const { return sent_; }
   int Steps() const { return steps_; }
+  int Clears() const { return clears_; }
   // The search state each step started in.
   const std::vector<int> &States() const { return states_; }
 
@@ -81,6 +94,7 @@ class LinkStandIn {
   std::vector<std::string> sent_;
   std::vector<int> states_;
   int steps_ = 0;
+  int clears_ = 0;
 };
 
 // The transceiver links that an interface change starts, as threads that end
