@@ -78,11 +78,8 @@ TEST_F(Banks, InterfaceStepsAndIsStoredWithTheBank) {
   ChangeInterfaceBanco(works.works);
   EXPECT_EQ(works->tuner.modeWorkIdx, 0);
   EXPECT_EQ(box.Read(File("antenna_b1.txt")).substr(0, 5), "!Gen\n");
-  EXPECT_EQ(works->cfg.setup->extIoRun, '0');
-  EXPECT_EQ(works->cfg.setup->catSerialRun, '0');
   ChangeInterfaceBanco(works.works);
   EXPECT_EQ(box.Read(File("antenna_b1.txt")).substr(0, 6), "!Tavo\n");
-  EXPECT_EQ(works->cfg.setup->extIoRun, '1');
 }
 
 TEST_F(Banks, TuneSavedIntoAnotherBankLeavesTheCurrentBanksData) {

@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <thread>
-
 #include "amplifier/commands.h"
 #include "core/log.h"
 #include "core/works.h"
@@ -112,22 +110,4 @@ TEST(TuneWord, BypassAndEmptyCommandsChangeTheWordAsTheLinkSendsIt) {
   EXPECT_EQ(works->tuner.tuneVal, 8388608u);
   EXPECT_EQ(works->tuner.valC, 0);
   EXPECT_EQ(works->link.atuBypass, 0);
-}
-
-TEST(TuneWord, TheLockExcludesASecondHolder) {
-  TestWorks works;
-  int shared = 0;
-  auto bump = [&] {
-    for (int i = 0; i < 20000; i++) {
-      WaitSemaforoTuneval(works.works);
-      int v = shared;
-      shared = v + 1;
-      StopSemaforoTuneval(works.works);
-    }
-  };
-  std::thread a(bump), b(bump);
-  a.join();
-  b.join();
-  EXPECT_EQ(shared, 40000);
-  EXPECT_EQ(works->link.tuneValLock, 0);
 }
