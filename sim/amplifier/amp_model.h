@@ -78,7 +78,7 @@ struct AmpReadings {
   double inputW = 0;  // drive at the input connector
   double forwardW = 0;
   double reflectedW = 0;
-  double swr = 1;  // of the tuner input, also without RF
+  double swr = 1;    // of the tuner input, also without RF
   double loadW = 0;  // reaching the antenna
   Impedance tunerInput;
   double currentA = 0;

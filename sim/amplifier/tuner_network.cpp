@@ -43,18 +43,24 @@ TunerSetting DecodeTunerWord(uint32_t word) {
 uint32_t EncodeTunerWord(const TunerSetting &setting) {
   uint32_t word = Scatter(setting.l & 511, L_BITS) | Scatter(setting.c & 511, C_BITS);
   switch (setting.network) {
-    case TunerNetwork::A: return word | NET_A_BIT;
-    case TunerNetwork::B: return word | NET_B_BIT;
-    case TunerNetwork::Bypass: return word | BYPASS_BIT;
+    case TunerNetwork::A:
+      return word | NET_A_BIT;
+    case TunerNetwork::B:
+      return word | NET_B_BIT;
+    case TunerNetwork::Bypass:
+      return word | BYPASS_BIT;
   }
   return word;
 }
 
 const char *TunerNetworkName(TunerNetwork network) {
   switch (network) {
-    case TunerNetwork::A: return "A";
-    case TunerNetwork::B: return "B";
-    case TunerNetwork::Bypass: return "bypass";
+    case TunerNetwork::A:
+      return "A";
+    case TunerNetwork::B:
+      return "B";
+    case TunerNetwork::Bypass:
+      return "bypass";
   }
   return "bypass";
 }
@@ -76,7 +82,8 @@ Impedance TunerModel::InputImpedance(const TunerSetting &s, Impedance load, doub
       return SeriesInductor(s.l, w) + 1.0 / (ShuntCapacitorAdmittance(s.c, w) + 1.0 / load);
     case TunerNetwork::B:
       return 1.0 / (ShuntCapacitorAdmittance(s.c, w) + 1.0 / (SeriesInductor(s.l, w) + load));
-    case TunerNetwork::Bypass: break;
+    case TunerNetwork::Bypass:
+      break;
   }
   return load;
 }
