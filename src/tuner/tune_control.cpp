@@ -3,6 +3,7 @@
 #include "amplifier/cmd_queue.h"
 #include "amplifier/commands.h"
 #include "amplifier/errors.h"
+#include "amplifier/tune_lock.h"
 #include "core/log.h"
 #include "core/threads.h"
 #include "core/works.h"

@@ -1,10 +1,7 @@
 #include "tuner/tune_word.h"
 
-#include "amplifier/commands.h"
-#include "core/clock.h"
 #include "core/log.h"
 #include "core/works.h"
-#include "tuner/tune_memory.h"
 
 namespace {
 // Word bit of each value bit, from value bit 0 up; the group's extra bit is
@@ -90,32 +87,4 @@ void ReadTnePar(Works *works) {
   int mode = DecodeModoFromTuneval(word);
   t.modoTune = static_cast<uint8_t>(mode);
   if (mode == TUNE_MODE_NONE) SetMode(works, TUNE_MODE_BYPASS);
-}
-
-void WaitSemaforoTuneval(Works *works) {
-  while (works->link.tuneValLock.exchange(1)) SleepMicros(1);
-}
-
-void StopSemaforoTuneval(Works *works) { works->link.tuneValLock = 0; }
-
-void TuneWordForCommand(Works *works, int32_t cmd) {
-  TunerState &t = works->tuner;
-  switch (cmd) {
-    case CMD_MT_LOAD:
-      LoadTuneFromMEM(works, t.antennaIdx);
-      works->link.atuBypass = 0;
-      break;
-    case CMD_MT_BYPASS:
-      works->link.atuBypass = 1;
-      t.tuneVal = (t.tuneVal & ~(TUNE_BIT_A | TUNE_BIT_B)) | TUNE_BIT_BYPASS;
-      break;
-    case CMD_MT_CLEAR:
-      works->link.atuBypass = 0;
-      t.tuneVal = TUNE_BIT_B;
-      t.valL = 0;
-      t.valC = 0;
-      break;
-    default:
-      break;
-  }
 }

@@ -31,12 +31,3 @@ int DecodeModoFromTuneval(uint32_t word);
 // valC, valL, modoTune from tuneVal; a word without a network becomes a
 // bypass word.
 void ReadTnePar(Works *works);
-
-// The tune value lock around read-modify-write-and-send of tuneVal.
-void WaitSemaforoTuneval(Works *works);
-void StopSemaforoTuneval(Works *works);
-
-// The change of tuneVal that commands 27 (stored tune), 39 (bypass) and 40
-// (empty tune) make before the link sends "MT1%08X;"; the caller holds the
-// tune value lock. Other commands leave the word alone.
-void TuneWordForCommand(Works *works, int32_t cmd);

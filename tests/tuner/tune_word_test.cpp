@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include "amplifier/commands.h"
 #include "core/log.h"
 #include "core/works.h"
 #include "tests/support/sandbox.h"
@@ -94,20 +93,4 @@ TEST(TuneWord, ReadTneParTurnsAWordWithoutNetworkIntoABypass) {
   EXPECT_EQ(works->link.atuBypass, 1);
   EXPECT_EQ(DecodeModoFromTuneval(works->tuner.tuneVal), TUNE_MODE_BYPASS);
   EXPECT_EQ(DecodeCapacitaFromTuneval(works->tuner.tuneVal), 77);
-}
-
-TEST(TuneWord, BypassAndEmptyCommandsChangeTheWordAsTheLinkSendsIt) {
-  TestWorks works;
-  works->tuner.tuneVal = TUNE_BIT_A;
-  SetC(works.works, 40);
-  SetI(works.works, 50);
-  TuneWordForCommand(works.works, CMD_MT_BYPASS);
-  EXPECT_EQ(DecodeModoFromTuneval(works->tuner.tuneVal), TUNE_MODE_BYPASS);
-  EXPECT_EQ(DecodeCapacitaFromTuneval(works->tuner.tuneVal), 40);  // C and L kept
-  EXPECT_EQ(works->link.atuBypass, 1);
-  works->tuner.valC = 40;
-  TuneWordForCommand(works.works, CMD_MT_CLEAR);
-  EXPECT_EQ(works->tuner.tuneVal, 8388608u);
-  EXPECT_EQ(works->tuner.valC, 0);
-  EXPECT_EQ(works->link.atuBypass, 0);
 }

@@ -1,9 +1,9 @@
 #pragma once
 // Test stand-in for the amplifier link around the tuner: it drains the
-// command queue as the link does (recording the texts it would send and
-// making the tuner-word changes of commands 27, 39 and 40) and feeds each
-// auto-tune step the SWR and forward power that a load gives for the word
-// the previous step set.
+// command queue as the link does (recording the tuner words it would send,
+// with the word changes of commands 27, 39 and 40) and feeds each auto-tune
+// step the SWR and forward power that a load gives for the word the previous
+// step set.
 #include <cstdio>
 #include <functional>
 #include <string>
@@ -11,9 +11,11 @@
 
 #include "amplifier/cmd_queue.h"
 #include "amplifier/commands.h"
+#include "amplifier/tune_lock.h"
 #include "core/threads.h"
 #include "core/works.h"
 #include "tuner/auto_tune.h"
+#include "tuner/tune_memory.h"
 #include "tuner/tune_word.h"
 
 struct Reading {
@@ -32,13 +34,11 @@ class LinkStandIn {
     std::vector<int32_t> taken;
     for (int32_t cmd; TakeCmdLinear(works_, cmd);) {
       taken.push_back(cmd);
-      if (cmd == CMD_MT_LOAD || cmd == CMD_MT_BYPASS || cmd == CMD_MT_CLEAR) {
+      if (cmd == CMD_MT_SET || cmd == CMD_MT_LOAD || cmd == CMD_MT_BYPASS || cmd == CMD_MT_CLEAR) {
         WaitSemaforoTuneval(works_);
-        TuneWordForCommand(works_, cmd);
+        ChangeWord(cmd);
         SendWord();
         StopSemaforoTuneval(works_);
-      } else if (cmd == CMD_MT_SET) {
-        SendWord();
       }
     }
     works_->link.cmdPriority = 0;
@@ -83,6 +83,21 @@ class LinkStandIn {
   const std::vector<int> &States() const { return states_; }
 
  private:
+  void ChangeWord(int32_t cmd) {
+    TunerState &t = works_->tuner;
+    if (cmd == CMD_MT_LOAD) {
+      LoadTuneFromMEM(works_, t.antennaIdx);
+      works_->link.atuBypass = 0;
+    } else if (cmd == CMD_MT_BYPASS) {
+      works_->link.atuBypass = 1;
+      t.tuneVal = (t.tuneVal | TUNE_BIT_BYPASS) & ~(TUNE_BIT_A | TUNE_BIT_B);
+    } else if (cmd == CMD_MT_CLEAR) {
+      works_->link.atuBypass = 0;
+      t.tuneVal = TUNE_BIT_B;
+      t.valL = t.valC = 0;
+    }
+  }
+
   void SendWord() {
     char text[16];
     snprintf(text, sizeof text, "MT1%08X;", unsigned(works_->tuner.tuneVal));
