@@ -130,7 +130,10 @@ void Advance(Works *works, int state, bool worse) {
       SetSearchState(works, 10);
       cnttunefine = 0;
       TuneEnd(works);
-      BeginRefinement(works, DecodeModoFromTuneval(miglioretuneParam.tuneVal));
+      // The best's network first (B when nothing was measured).
+      BeginRefinement(works, DecodeModoFromTuneval(miglioretuneParam.tuneVal) == TUNE_MODE_A
+                                 ? TUNE_MODE_A
+                                 : TUNE_MODE_B);
       NextProbe(works);
       break;
     case 10:  // around the best on its own network, then on the other one
