@@ -1,6 +1,5 @@
 #include "tuner/auto_tune.h"
 
-#include <cstdarg>
 #include <cstdio>
 #include <string>
 
@@ -27,16 +26,6 @@ constexpr float SWR_NO_READING = 0.01f;  // at or below: no carrier was measured
 constexpr float SWR_STORE_MAX = 6.0f;
 constexpr uint8_t STATUS_B_HI_SWR = 0x02;
 
-std::string Text(const char *fmt, ...) __attribute__((format(printf, 1, 2)));
-std::string Text(const char *fmt, ...) {
-  char buf[160];
-  va_list args;
-  va_start(args, fmt);
-  vsnprintf(buf, sizeof buf, fmt, args);
-  va_end(args);
-  return buf;
-}
-
 std::string NetworkTag(uint32_t word) {
   std::string tag;
   if (word & TUNE_BIT_B) tag += " B ";
@@ -61,9 +50,10 @@ std::string Measure(Works *works) {
     t.tuneStatus = 2;
   }
   tuneParam = {swr, works->link.pwrFwd, t.valL, t.valC, t.tuneVal};
-  std::string line = Text("%d-%d) Err ", cnttune, int(t.statoTune)) + (protection ? "1 " : "0 ") +
-                     Text("SWR %05.2f FWD %05.2f L %04d C %04d T %08x ", tuneParam.swr,
-                          tuneParam.fwd, tuneParam.L, tuneParam.C, tuneParam.tuneVal) +
+  std::string line = StrPrintf("%d-%d) Err ", cnttune, int(t.statoTune)) +
+                     (protection ? "1 " : "0 ") +
+                     StrPrintf("SWR %05.2f FWD %05.2f L %04d C %04d T %08x ", tuneParam.swr,
+                               tuneParam.fwd, tuneParam.L, tuneParam.C, tuneParam.tuneVal) +
                      NetworkTag(tuneParam.tuneVal);
   cnttune++;
   return line;
@@ -148,9 +138,9 @@ void TuneEnd(Works *works) {
   t.valC = b.C;
   t.tuneVal = b.tuneVal;
   t.swrFinale = b.swr;
-  LogErr("%s", (Text("miglioretuneParam %d-%d) SWR %05.2f FRW %05.2f L%4d C%4d T %08x ", cnttune,
-                     int(t.statoTune), b.swr, b.fwd, b.L, b.C, b.tuneVal) +
-                NetworkTag(b.tuneVal) + Text(" (==>SWR %05.2f) TuneEnd\n", b.swr))
+  LogErr("%s", (StrPrintf("miglioretuneParam %d-%d) SWR %05.2f FRW %05.2f L%4d C%4d T %08x ",
+                          cnttune, int(t.statoTune), b.swr, b.fwd, b.L, b.C, b.tuneVal) +
+                NetworkTag(b.tuneVal) + StrPrintf(" (==>SWR %05.2f) TuneEnd\n", b.swr))
                    .c_str());
 }
 

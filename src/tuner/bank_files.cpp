@@ -1,7 +1,6 @@
 #include "tuner/bank_files.h"
 
 #include <cctype>
-#include <cstdarg>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -28,16 +27,6 @@ const BandDefault BANDS[ANTENNA_ROWS] = {
 constexpr int BAND_NAME_MAX = 7;
 
 bool NumberedBank(int bank) { return bank >= 1 && bank < BANK_FILE_BANKS; }
-
-std::string Printf(const char *fmt, ...) __attribute__((format(printf, 1, 2)));
-std::string Printf(const char *fmt, ...) {
-  char buf[128];
-  va_list args;
-  va_start(args, fmt);
-  vsnprintf(buf, sizeof buf, fmt, args);
-  va_end(args);
-  return buf;
-}
 
 // Numbers follow one another, each parse starting where the last stopped; a
 // missing one reads as 0.
@@ -100,13 +89,13 @@ using File = std::unique_ptr<FILE, FileCloser>;
 }  // namespace
 
 std::string AntennaTableFile(const std::string &dir, int bank) {
-  return NumberedBank(bank) ? dir + Printf("/antenna_b%d.txt", bank) : dir + "/antenna.txt";
+  return NumberedBank(bank) ? dir + StrPrintf("/antenna_b%d.txt", bank) : dir + "/antenna.txt";
 }
 
 std::string AtuTableFile(const std::string &dir, int bank, int antenna) {
   int n = TuneTable(antenna) + 1;
-  return NumberedBank(bank) ? dir + Printf("/atu_ant%d_b%d.txt", n, bank)
-                            : dir + Printf("/atu_ant%d.txt", n);
+  return NumberedBank(bank) ? dir + StrPrintf("/atu_ant%d_b%d.txt", n, bank)
+                            : dir + StrPrintf("/atu_ant%d.txt", n);
 }
 
 void InitAntennaRows(AntennaRow rows[ANTENNA_ROWS], int repair) {
@@ -143,8 +132,8 @@ std::string FormatAntennaTable(const AntennaRow *rows, int nRows, int modeWorkId
   std::string text = InterfaceLine(modeWorkIdx);
   for (int i = 0; i < nRows; i++) {
     const AntennaRow &r = rows[i];
-    text += Printf("%.*s %ld %ld %i %i %i %i %2.1f\n", BAND_NAME_MAX, r.Band, long(r.fStart),
-                   long(r.fStop), r.AmpEnable, r.Ant, r.Atu, r.Att, double(r.Pwr));
+    text += StrPrintf("%.*s %ld %ld %i %i %i %i %2.1f\n", BAND_NAME_MAX, r.Band, long(r.fStart),
+                      long(r.fStop), r.AmpEnable, r.Ant, r.Atu, r.Att, double(r.Pwr));
   }
   return text;
 }
@@ -176,7 +165,8 @@ std::string FormatAtuTable(const TuneEntry table[TUNE_MEM_SIZE]) {
   for (int i = 0; i < TUNE_MEM_SIZE; i++) {
     const TuneEntry &e = table[i];
     if (!e.valid) continue;
-    text += Printf("%i %ld %i %i %i %i\n", i, long(AtuFreqfromIdx(i)), e.valid, e.modo, e.L, e.C);
+    text +=
+        StrPrintf("%i %ld %i %i %i %i\n", i, long(AtuFreqfromIdx(i)), e.valid, e.modo, e.L, e.C);
   }
   return text;
 }
