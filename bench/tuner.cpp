@@ -16,6 +16,7 @@
 //       is not included.
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <memory>
 #include <string>
 
