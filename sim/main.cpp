@@ -10,6 +10,7 @@
 #include "core/works.h"
 #include "platform/display_device.h"
 #include "platform/paths.h"
+#include "sim/world/factory_files.h"
 #include "sim/world/options.h"
 #include "sim/world/sandbox.h"
 #include "sim/world/simulation.h"
@@ -43,6 +44,7 @@ int main(int argc, char **argv) {
   std::string root = MakeRoot(options.root);
   if (root.empty()) return Fail("cannot create a sandbox directory under /tmp");
   if (!CreateSandbox(root, error)) return Fail(error);
+  if (!SeedFactoryAntennaTable(root)) return Fail("cannot seed the factory antenna table");
   fprintf(stderr, "kestra-sim: sandbox %s\n", root.c_str());
   SetPaths(PathsUnder(root));
   UseMemoryDisplay();

@@ -38,6 +38,7 @@ struct LinkState {
   std::atomic<float> currentRaw{0};  // converter count as received
   std::atomic<float> temp1{0}, temp2{0};  // smoothed, degrees Celsius
   std::atomic<uint8_t> attReported{0};    // from the "AT" reply
+  std::atomic<uint8_t> attDisplay{0};     // attenuator display state: 0..3 a step, 4 stand-by
 };
 
 constexpr int ERROR_CODES = 27;

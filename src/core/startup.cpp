@@ -16,6 +16,7 @@
 #include "remote/opus_setup.h"
 #include "settings/setup_record.h"
 #include "transceiver/tavo_params.h"
+#include "tuner/banks.h"
 
 namespace {
 constexpr uint8_t PANEL_START = 0xC5;
@@ -51,6 +52,7 @@ void LoadSettingsAndTables(Works *works) {
   CntIP = CntDNS = CntNetMask = CntGateway = 3;
   InitMicroCmd(works);
   readSetup(works);
+  LoadAllBankTable(works, works->cfg.NumBanco);
   works->core.forceFreq = -1;
   LogErr("ModeWorkIdx %i \n", int(works->tuner.modeWorkIdx));
   SpectrumRecord *spectrum = works->trx.spectrum;

@@ -101,3 +101,10 @@ bool AppendSettingsFile(const std::string &path, const std::string &text) {
   MountRo();
   return true;
 }
+
+SettingsCommand RunSettingsCommand(const std::string &command) {
+  if (!MountRw()) return SettingsCommand::NotWritable;
+  bool ok = RunShell(command);
+  MountRo();
+  return ok ? SettingsCommand::Done : SettingsCommand::Failed;
+}

@@ -11,5 +11,11 @@ bool WriteSettingsFile(const std::string &path, const std::string &content);
 // Appends `text` to `path` (creating it), for logs kept on the partition.
 bool AppendSettingsFile(const std::string &path, const std::string &text);
 
+// Runs a shell command on the partition (a removal of a table file)
+// between the two remounts. NotWritable: the partition could not be made
+// writable and nothing was run.
+enum class SettingsCommand { NotWritable, Failed, Done };
+SettingsCommand RunSettingsCommand(const std::string &command);
+
 // Test hook: called after the temporary file is complete and before the rename.
 extern void (*settingsWriteAfterTempHook)(const std::string &tempPath);

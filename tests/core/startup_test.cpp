@@ -120,11 +120,13 @@ class StartupTest : public ::testing::Test {
 };
 }  // namespace
 
+// A fresh unit's memory bank uses the companion transceiver, so the bank
+// load at start-up leaves the FT-817 poller off.
 TEST_F(StartupTest, DefaultFlagsStartTheDocumentedThreads) {
   RunUnit("");
-  std::set<std::string> expected = {"GPIO",    "Linear", "LoadThread", "LANInfoThread",
-                                    "AggFWThread", "keyb", "Wsocket",  "Serial",
-                                    "CatSerial", "timer"};
+  std::set<std::string> expected = {"GPIO",        "Linear", "LoadThread", "LANInfoThread",
+                                    "AggFWThread", "keyb",   "Wsocket",    "Serial",
+                                    "timer"};
   EXPECT_EQ(Started(), expected);
   EXPECT_TRUE(log.ErrHas(">>>>>>>>>> SOCKET SERVER start\n"));
   EXPECT_TRUE(log.ErrHas("TAVOread start\n"));
@@ -157,17 +159,31 @@ TEST_F(StartupTest, ShutdownJoinsInTheDocumentedOrder) {
       "Communicator joined Key end",       "Communicator joined FFT end",
       "Communicator joined Touch end",     "Communicator joined Spi end",
       "Communicator joined Wsocket end",   "Communicator joined Cat end",
-      "Communicator joined CatSerial end", "Communicator joined Serial end",
+      "Communicator joined Serial end",
       "Communicator joined Linear end",    "Communicator joined Time end",
       "Communicator joined GPIO end"};
   EXPECT_EQ(joins, expected);
   EXPECT_TRUE(log.SysHas("Communicator operations end"));
 }
 
+TEST_F(StartupTest, AnFt817BankRunsThePollerInsteadOfTheExtIoLink) {
+  box.Write(box.P().setDir + "/antenna_b1.txt", "!817\n");
+  RunUnit("EnableCAT: 1\n");
+  auto s = Started();
+  EXPECT_TRUE(s.count("CatSerial"));
+  EXPECT_FALSE(s.count("Serial"));
+  std::vector<std::string> joins;
+  for (const auto &line : log.Sys())
+    if (line.text.rfind("Communicator joined", 0) == 0) joins.push_back(line.text);
+  auto at = [&](const char *text) { return std::find(joins.begin(), joins.end(), text); };
+  EXPECT_LT(at("Communicator joined Cat end"), at("Communicator joined CatSerial end"));
+  EXPECT_LT(at("Communicator joined CatSerial end"), at("Communicator joined Linear end"));
+  EXPECT_NE(at("Communicator joined Linear end"), joins.end());
+}
+
 TEST_F(StartupTest, NoThreadWithItsFlagOffIsStartedOrJoined) {
   RunUnit("EnableGPIO: 0\nEnableLinear: 0\nEnableKeyb: 0\nWebSocket: 0\nEnableTime: 0\n");
-  std::set<std::string> expected = {"LoadThread", "LANInfoThread", "AggFWThread", "Serial",
-                                    "CatSerial"};
+  std::set<std::string> expected = {"LoadThread", "LANInfoThread", "AggFWThread", "Serial"};
   EXPECT_EQ(Started(), expected);
   EXPECT_FALSE(log.SysHas("Communicator joined GPIO end"));
   EXPECT_FALSE(log.SysHas("Communicator joined Linear end"));
