@@ -8,7 +8,9 @@
 #include "core/log.h"
 #include "core/startup.h"
 #include "core/works.h"
+#include "platform/display_device.h"
 #include "platform/paths.h"
+#include "sim/world/factory_files.h"
 #include "sim/world/factory_tables.h"
 #include "sim/world/options.h"
 #include "sim/world/sandbox.h"
@@ -43,8 +45,10 @@ int main(int argc, char **argv) {
   std::string root = MakeRoot(options.root);
   if (root.empty()) return Fail("cannot create a sandbox directory under /tmp");
   if (!CreateSandbox(root, error)) return Fail(error);
+  if (!SeedFactoryAntennaTable(root)) return Fail("cannot seed the factory antenna table");
   fprintf(stderr, "kestra-sim: sandbox %s\n", root.c_str());
   SetPaths(PathsUnder(root));
+  UseMemoryDisplay();
   MirrorSysLogTo(root + "/var/log/kestra.log");
   if (!SeedFactoryAmplifierTables(root)) return Fail("cannot seed the factory amplifier tables");
 

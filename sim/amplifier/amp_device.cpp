@@ -87,10 +87,11 @@ void AmpDevice::CatchUp() {
 }
 
 void AmpDevice::Run() {
+  std::string bytes;
   while (!stop_) {
     uint8_t buf[256];
     int n = port_.Read(buf, sizeof buf, POLL_MS);
-    std::string bytes(reinterpret_cast<char *>(buf), size_t(n));
+    bytes.assign(reinterpret_cast<const char *>(buf), n > 0 ? n : 0);
     std::string garbage;
     {
       std::lock_guard<std::mutex> lock(mutex_);

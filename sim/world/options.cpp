@@ -5,7 +5,7 @@
 
 const char *SIM_USAGE =
     "usage: kestra-sim [--root DIR] [--headless] [--duration SECONDS] [--scenario FILE]\n"
-    "                  [--report FILE] [--only DEVICE] [--no-pacing]\n";
+    "                  [--report FILE] [--only DEVICE] [--no-pacing] [--snapshot FILE]\n";
 
 bool ParseSimOptions(int argc, char **argv, SimOptions &options, std::string &error) {
   for (int i = 1; i < argc; i++) {
@@ -29,6 +29,8 @@ bool ParseSimOptions(int argc, char **argv, SimOptions &options, std::string &er
       if (!value(options.scenario)) return false;
     } else if (arg == "--report") {
       if (!value(options.report)) return false;
+    } else if (arg == "--snapshot") {
+      if (!value(options.snapshot)) return false;
     } else if (arg == "--only") {
       if (!value(options.only)) return false;
     } else if (arg == "--duration") {

@@ -56,6 +56,23 @@ std::string Replace(std::string text, const std::string &from, const std::string
   return text;
 }
 
+// The background pictures drawn by the build (tools/pictures), where the
+// product keeps them.
+bool LinkPictures(const std::string &root, std::string &error) {
+  std::error_code ec;
+  // Without them the unit logs each missing picture and goes on, as on a target.
+  if (!fs::is_directory(KESTRA_PICTURES_DIR, ec)) return true;
+  for (const auto &entry : fs::directory_iterator(KESTRA_PICTURES_DIR, ec)) {
+    if (entry.path().extension() != ".png") continue;
+    std::string inside = root + "/opt/Kestra/" + entry.path().filename().string();
+    if (fs::exists(fs::symlink_status(inside))) continue;
+    fs::create_symlink(entry.path(), inside, ec);
+    if (ec) break;
+  }
+  if (ec) error = std::string("cannot link the pictures of ") + KESTRA_PICTURES_DIR + ": " + ec.message();
+  return !ec;
+}
+
 bool WriteStandIn(const std::string &root, const StandIn &s) {
   std::string path = root + "/bin/" + s.name;
   std::ofstream out(path, std::ios::trunc);
@@ -83,6 +100,7 @@ bool CreateSandbox(const std::string &root, std::string &error) {
       return false;
     }
   }
+  if (!LinkPictures(root, error)) return false;
   for (const StandIn &s : STAND_INS) {
     if (!WriteStandIn(root, s)) {
       error = std::string("cannot write the stand-in ") + s.name;

@@ -7,6 +7,7 @@
 
 #include "core/clock.h"
 #include "core/works.h"
+#include "display/png_write.h"
 #include "sim/world/json.h"
 
 Simulation::Simulation(const SimOptions &options, const SimContext &context)
@@ -121,7 +122,21 @@ void Simulation::RunEvents() {
   if (options_.duration >= 0) WaitUntil(options_.duration);
   else Wait();
   RequestStop();
+  TakeSnapshot();
   if (controller_) controller_->core.running = 0;
+}
+
+// The running unit's screen, taken before the stop replaces it with the
+// closing screen.
+void Simulation::TakeSnapshot() {
+  if (options_.snapshot.empty()) return;
+  std::string error;
+  if (!controller_) error = "no controller runs";
+  else SaveScreenPng(controller_, options_.snapshot, error);
+  std::lock_guard<std::mutex> lock(mutex_);
+  snapshotError_ = error;
+  if (error.empty()) fprintf(stderr, "kestra-sim: snapshot %s\n", options_.snapshot.c_str());
+  else fprintf(stderr, "kestra-sim: snapshot: %s\n", error.c_str());
 }
 
 bool Simulation::WriteReport(Works *controller, std::string &error) {
@@ -130,7 +145,13 @@ bool Simulation::WriteReport(Works *controller, std::string &error) {
   json.BeginObject();
   json.Key("sim").BeginObject();
   json.Field("root", context_.root).Field("elapsed", Elapsed());
-  json.Field("only", options_.only).EndObject();
+  json.Field("only", options_.only);
+  if (!options_.snapshot.empty()) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (snapshotError_.empty()) json.Field("snapshot", options_.snapshot);
+    else json.Field("snapshotError", snapshotError_);
+  }
+  json.EndObject();
   json.Key("events").BeginArray();
   {
     std::lock_guard<std::mutex> lock(mutex_);

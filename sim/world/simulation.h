@@ -37,6 +37,7 @@ class Simulation {
 
  private:
   void RunEvents();
+  void TakeSnapshot();
   bool WaitUntil(double t);
   SimDevice *DeviceFor(const std::string &subject) const;
 
@@ -57,6 +58,7 @@ class Simulation {
   std::condition_variable wake_;
   bool stop_ = false;
   double t0_ = 0;
+  std::string snapshotError_;  // why the requested snapshot was not written
 };
 
 // Every simulated device of the world (later devices are added here).

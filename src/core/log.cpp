@@ -26,6 +26,14 @@ std::string Format(const char *fmt, va_list ap) {
 }
 }  // namespace
 
+std::string StrPrintf(const char *fmt, ...) {
+  va_list ap;
+  va_start(ap, fmt);
+  std::string text = Format(fmt, ap);
+  va_end(ap);
+  return text;
+}
+
 void LogSys(int priority, const char *fmt, ...) {
   va_list ap;
   va_start(ap, fmt);

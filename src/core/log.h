@@ -10,6 +10,8 @@ constexpr int LOG_PRIO_INFO = 6;
 
 void LogSys(int priority, const char *fmt, ...) __attribute__((format(printf, 2, 3)));
 void LogErr(const char *fmt, ...) __attribute__((format(printf, 1, 2)));
+// printf-style formatting into a string, for texts built in pieces.
+std::string StrPrintf(const char *fmt, ...) __attribute__((format(printf, 1, 2)));
 
 // Copies every system-log line, with its priority, to a file as well (the
 // simulator keeps one in the sandbox, where no system logger may run).

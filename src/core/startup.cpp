@@ -9,6 +9,9 @@
 #include "core/log.h"
 #include "core/threads.h"
 #include "core/works.h"
+#include "display/frame_buffer.h"
+#include "display/screen.h"
+#include "display/text.h"
 #include "input/panel_mailbox.h"
 #include "remote/opus_setup.h"
 #include "settings/calibration.h"
@@ -16,6 +19,7 @@
 #include "settings/filters.h"
 #include "settings/setup_record.h"
 #include "transceiver/tavo_params.h"
+#include "tuner/banks.h"
 
 namespace {
 constexpr uint8_t PANEL_START = 0xC5;
@@ -54,6 +58,7 @@ void LoadSettingsAndTables(Works *works) {
   ReadVentolaFile(works);
   LoadTabFiltri(works);
   readSetup(works);
+  LoadAllBankTable(works, works->cfg.NumBanco);
   works->core.forceFreq = -1;
   LogErr("ModeWorkIdx %i \n", int(works->tuner.modeWorkIdx));
   SpectrumRecord *spectrum = works->trx.spectrum;
@@ -71,7 +76,7 @@ bool StartUnit(Works *works) {
   if (!Pause(works, 1)) return false;
   waitTAVO = 10;
   works->core.lastActivity = WallSeconds();
-  snprintf(works->display.imageName, sizeof works->display.imageName, "%s", StartImageName(works));
+  ShowBackground(works, StartImageName(works));
   startInitThread = 1;
   StartThreadLoad(works);
   bool running = Pause(works, waitTAVO + 1);
@@ -79,7 +84,7 @@ bool StartUnit(Works *works) {
   if (!running) return false;
   StartThreadLANinfo(works);
   StartThreadAggFW(works);
-  snprintf(works->display.imageName, sizeof works->display.imageName, "%s", "statusB");
+  ShowBackground(works, "statusB");
   TavoParamsRecord params{};
   getParameters(&params, works);
   works->link.currentFreq = static_cast<uint32_t>(params.word[tavo::freq]);
@@ -102,7 +107,8 @@ bool StartUnit(Works *works) {
 
 void ShutDown(Works *works) {
   LogErr("Close..\n");
-  snprintf(works->display.imageName, sizeof works->display.imageName, "%s", "start");
+  ShowBackground(works, "start");
+  ShowText(works, 9, 330, 400, "Error! Close Program! Restart hw.", 255, 255, 255);
   SleepSeconds(2);
   LogSys(LOG_PRIO_INFO, "Communicator operations end");
   JoinThreads(works);
@@ -119,8 +125,10 @@ int KestraMain(const KestraHooks &hooks) {
   LogErr("START Main ----------------------------------------------------------------\n");
   LogErr("KESTRA version %s\n", KESTRA_VERSION);
   LogSys(LOG_PRIO_INFO, "KESTRA version %s", KESTRA_VERSION);
+  std::unique_ptr<FrameBuffer> fb = fbInit();
 
   auto works = std::make_unique<Works>();
+  works->display.fb = fb.get();
   auto records = std::make_unique<CompanionRecords>();
   records->spectrum.levels = records->levels;
   records->spectrum.work = records->work;
@@ -128,6 +136,7 @@ int KestraMain(const KestraHooks &hooks) {
   // The descriptors are needed as soon as the link can raise an error.
   InitErrDescr(works.get());
   LoadSettingsAndTables(works.get());
+  LoadFontSlots();
   if (hooks.started) hooks.started(works.get());
 
   if (StartUnit(works.get())) {

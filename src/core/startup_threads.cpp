@@ -2,11 +2,13 @@
 // update marker, the one-shot network information read.
 #include <cerrno>
 #include <cstdio>
+#include <mutex>
 
 #include "core/clock.h"
 #include "core/log.h"
 #include "core/threads.h"
 #include "core/works.h"
+#include "display/screen.h"
 #include "input/panel_mailbox.h"
 #include "platform/paths.h"
 #include "platform/shell.h"
@@ -19,12 +21,20 @@ void LoadThread(Works *works) {
   int counter = waitTAVO;
   bool posted = false;
   while (startInitThread == 1 && works->core.running) {
+    CopyBackground(works);
     SleepSeconds(1);
     char text[32];
     snprintf(text, sizeof text, "Loading ...%2d", counter);
     if (!posted && counter <= 4) {
       PostPanelCmd(works, PANEL_COUNTDOWN);
       posted = true;
+    }
+    {
+      // Tested under the display lock: once start-up has moved on to the
+      // main screen, a countdown step that woke late must not draw over it.
+      std::lock_guard<std::recursive_mutex> lock(works->display.drawMutex);
+      if (startInitThread != 1) break;
+      ShowText(works, 9, 300, 400, text, 255, 255, 255);
     }
     counter--;
     LogErr("Time %s..\n", text);

@@ -12,6 +12,8 @@
 #include "core/startup.h"
 #include "core/threads.h"
 #include "core/works.h"
+#include "display/png_write.h"
+#include "platform/display_device.h"
 #include "settings/setup_record.h"
 #include "tests/support/sandbox.h"
 
@@ -63,6 +65,7 @@ class StartupTest : public ::testing::Test {
   void SetUp() override {
     started.clear();
     panelReceived.clear();
+    UseMemoryDisplay();
     previousClock = SetClockSource({realClock.processMicros, realClock.monotonicMicros,
                                     realClock.wallSeconds, CompressedSleep});
     threadBodies = {FakePanel,   Body<kLinear>, [](Works *w) { RecordOnce(kLoad, w); LoadThread(w); },
@@ -76,6 +79,7 @@ class StartupTest : public ::testing::Test {
   void TearDown() override {
     threadBodies = productThreadBodies;
     SetClockSource(previousClock);
+    UseDeviceDisplay();
   }
 
   // Runs the whole life of the program; the run flag drops after the
@@ -95,6 +99,8 @@ class StartupTest : public ::testing::Test {
       remoteFlags = std::string{works->cfg.setup->EnableWrite, works->cfg.setup->EnableRead,
                                 works->cfg.setup->EnableCAT, works->cfg.setup->EnableFFT};
       initDone = works->core.initDone;
+      std::string error;
+      EXPECT_TRUE(CaptureScreen(works, finalScreen, error)) << error;
     };
     EXPECT_EQ(KestraMain(hooks), 0);
     stopper.join();
@@ -110,14 +116,17 @@ class StartupTest : public ::testing::Test {
   ClockSource previousClock;
   std::string remoteFlags;
   int initDone = 0;
+  PngPicture finalScreen;  // RGBA, as the display showed it at the end
 };
 }  // namespace
 
+// A fresh unit's memory bank uses the companion transceiver, so the bank
+// load at start-up leaves the FT-817 poller off.
 TEST_F(StartupTest, DefaultFlagsStartTheDocumentedThreads) {
   RunUnit("");
-  std::set<std::string> expected = {"GPIO",    "Linear", "LoadThread", "LANInfoThread",
-                                    "AggFWThread", "keyb", "Wsocket",  "Serial",
-                                    "CatSerial", "timer"};
+  std::set<std::string> expected = {"GPIO",        "Linear", "LoadThread", "LANInfoThread",
+                                    "AggFWThread", "keyb",   "Wsocket",    "Serial",
+                                    "timer"};
   EXPECT_EQ(Started(), expected);
   EXPECT_TRUE(log.ErrHas(">>>>>>>>>> SOCKET SERVER start\n"));
   EXPECT_TRUE(log.ErrHas("TAVOread start\n"));
@@ -150,17 +159,31 @@ TEST_F(StartupTest, ShutdownJoinsInTheDocumentedOrder) {
       "Communicator joined Key end",       "Communicator joined FFT end",
       "Communicator joined Touch end",     "Communicator joined Spi end",
       "Communicator joined Wsocket end",   "Communicator joined Cat end",
-      "Communicator joined CatSerial end", "Communicator joined Serial end",
+      "Communicator joined Serial end",
       "Communicator joined Linear end",    "Communicator joined Time end",
       "Communicator joined GPIO end"};
   EXPECT_EQ(joins, expected);
   EXPECT_TRUE(log.SysHas("Communicator operations end"));
 }
 
+TEST_F(StartupTest, AnFt817BankRunsThePollerInsteadOfTheExtIoLink) {
+  box.Write(box.P().setDir + "/antenna_b1.txt", "!817\n");
+  RunUnit("EnableCAT: 1\n");
+  auto s = Started();
+  EXPECT_TRUE(s.count("CatSerial"));
+  EXPECT_FALSE(s.count("Serial"));
+  std::vector<std::string> joins;
+  for (const auto &line : log.Sys())
+    if (line.text.rfind("Communicator joined", 0) == 0) joins.push_back(line.text);
+  auto at = [&](const char *text) { return std::find(joins.begin(), joins.end(), text); };
+  EXPECT_LT(at("Communicator joined Cat end"), at("Communicator joined CatSerial end"));
+  EXPECT_LT(at("Communicator joined CatSerial end"), at("Communicator joined Linear end"));
+  EXPECT_NE(at("Communicator joined Linear end"), joins.end());
+}
+
 TEST_F(StartupTest, NoThreadWithItsFlagOffIsStartedOrJoined) {
   RunUnit("EnableGPIO: 0\nEnableLinear: 0\nEnableKeyb: 0\nWebSocket: 0\nEnableTime: 0\n");
-  std::set<std::string> expected = {"LoadThread", "LANInfoThread", "AggFWThread", "Serial",
-                                    "CatSerial"};
+  std::set<std::string> expected = {"LoadThread", "LANInfoThread", "AggFWThread", "Serial"};
   EXPECT_EQ(Started(), expected);
   EXPECT_FALSE(log.SysHas("Communicator joined GPIO end"));
   EXPECT_FALSE(log.SysHas("Communicator joined Linear end"));
@@ -184,12 +207,13 @@ TEST(StartImage, HighPowerClassChoosesStart120) {
 }
 
 namespace {
-// Virtual time for the countdown: the main thread's 11 s pause ends when the
-// countdown thread has slept 11 times.
+// Virtual time for the countdown: the main thread's 11 s pause ends after the
+// countdown thread's 11th step, while it sleeps before a 12th, which must then
+// draw nothing over the screen that start-up has moved on to.
 int64_t virtualMicros = 0;
 void VirtualSleep(int64_t micros) {
   virtualMicros += micros;
-  if (virtualMicros >= 11000000) startInitThread = 0;
+  if (virtualMicros > 11000000) startInitThread = 0;
 }
 }  // namespace
 
@@ -211,4 +235,22 @@ TEST(Countdown, CountsFromTenDownToZeroInATwoCharacterField) {
   }
   EXPECT_EQ(log.Err(), expected);
   EXPECT_EQ(works->core.initDone, 1);
+}
+
+TEST_F(StartupTest, ShowsTheStartImageTheCountdownAndTheClosingMessage) {
+  RunUnit("");
+  EXPECT_FALSE(log.SysHas("image could not be opened"));
+  EXPECT_FALSE(log.SysHas("FreeType: file error"));
+  EXPECT_TRUE(log.ErrHas("Time Loading ...10..\n"));
+  // "Error! Close Program! Restart hw." in white from x 330 on row 400.
+  ASSERT_EQ(finalScreen.width, 800);
+  auto white = [&](int x, int y) {
+    const uint8_t *p = &finalScreen.pixels[(size_t(y) * 800 + x) * 4];
+    return p[0] == 255 && p[1] == 255 && p[2] == 255;
+  };
+  int lit = 0;
+  for (int y = 380; y <= 400; y++)
+    for (int x = 330; x < 800; x++) lit += white(x, y);
+  EXPECT_GT(lit, 300);
+  for (int y = 380; y <= 400; y++) EXPECT_FALSE(white(329, y) || white(200, y)) << y;
 }

@@ -27,7 +27,7 @@ bool WellFramed(const std::string &reply) {
 class AmpDeviceTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    device_ = std::make_unique<AmpDevice>(SimContext{sandbox_.Root(), &world_, pacing_, ""});
+    device_ = std::make_unique<AmpDevice>(SimContext{sandbox_.Root(), &world_, pacing_, {}});
     std::string error;
     ASSERT_TRUE(device_->Start(error)) << error;
     client_ = std::make_unique<SerialClient>(sandbox_.Root() + "/dev/ttyAMA0");

@@ -2,20 +2,14 @@
 
 #include <fcntl.h>
 #include <poll.h>
-#include <termios.h>
 #include <unistd.h>
+
+#include "platform/serial_port.h"
 
 SerialClient::SerialClient(const std::string &path) {
   fd_ = open(path.c_str(), O_RDWR | O_NOCTTY);
   if (fd_ < 0) return;
-  termios t{};
-  tcgetattr(fd_, &t);
-  cfmakeraw(&t);
-  cfsetispeed(&t, B115200);
-  cfsetospeed(&t, B115200);
-  t.c_cflag |= CLOCAL | CREAD;
-  tcsetattr(fd_, TCSANOW, &t);
-  tcflush(fd_, TCIFLUSH);
+  SetRawSerialLine(fd_, B115200, false);
 }
 
 SerialClient::~SerialClient() {
@@ -23,13 +17,7 @@ SerialClient::~SerialClient() {
 }
 
 bool SerialClient::Send(const std::string &bytes) {
-  size_t done = 0;
-  while (fd_ >= 0 && done < bytes.size()) {
-    ssize_t n = write(fd_, bytes.data() + done, bytes.size() - done);
-    if (n <= 0) return false;
-    done += size_t(n);
-  }
-  return done == bytes.size();
+  return fd_ >= 0 && SerialWriteAll(fd_, bytes.data(), bytes.size());
 }
 
 std::string SerialClient::ReadFrame(int limitMs) {

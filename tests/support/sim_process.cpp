@@ -7,6 +7,10 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
 
 SimRun RunKestraSim(const std::string &binary, const std::vector<std::string> &args,
                     double timeLimitSeconds) {
@@ -50,4 +54,18 @@ SimRun RunKestraSim(const std::string &binary, const std::vector<std::string> &a
   run.seconds = elapsed();
   run.exitStatus = (!killed && WIFEXITED(status)) ? WEXITSTATUS(status) : -1;
   return run;
+}
+
+std::string FreshSimRoot(const std::string &name) {
+  std::string pattern =
+      (std::filesystem::temp_directory_path() / ("kestra-system-" + name + "-XXXXXX")).string();
+  char *made = mkdtemp(pattern.data());
+  return made ? std::string(made) : std::string();
+}
+
+std::string ReadTextFile(const std::string &path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
 }

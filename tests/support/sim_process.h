@@ -9,5 +9,12 @@ struct SimRun {
   double seconds = 0;   // wall time of the run
 };
 
+// A new, empty sandbox root for one run ("/tmp/kestra-system-<name>-XXXXXX"),
+// so that runs of the same test side by side never share ports or files.
+std::string FreshSimRoot(const std::string &name);
+
+// The whole content of a file; empty when it cannot be read.
+std::string ReadTextFile(const std::string &path);
+
 SimRun RunKestraSim(const std::string &binary, const std::vector<std::string> &args,
                     double timeLimitSeconds);

@@ -1,0 +1,7 @@
+#pragma once
+// Settings files a unit leaves the factory with, seeded into an empty sandbox.
+#include <string>
+
+// The antenna table of bank 1: every band with the amplifier in line and the
+// tuner in use (the built-in defaults bypass both). Kept when the root has one.
+bool SeedFactoryAntennaTable(const std::string &root);

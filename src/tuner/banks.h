@@ -1,0 +1,32 @@
+#pragma once
+// Memory banks: the working tables always belong to one bank (NumBanco);
+// the operations of the memory screens load, save, copy and reset banks.
+#include <cstdint>
+
+#include "tuner/state.h"
+
+struct Works;
+
+// The default antenna table (repair = 0), or only its names and bounds.
+void InitTabAntenna(Works *works, int repair);
+
+// First row of the antenna table holding `freq` (bounds inclusive), copied
+// into `row`; −1 when none does.
+int AntennaRowOf(Works *works, uint32_t freq, AntennaRow &row);
+
+// The current antenna, tuner, attenuator and amplifier choice into the row
+// of the current frequency; the antenna table of `bank` is saved.
+void SaveToBank(Works *works, int bank, int antenna);
+void LoadAllBankTable(Works *works, int bank);
+void ChangeBanco(Works *works);
+void ChangeInterfaceBanco(Works *works);
+
+// The current tune stored into another bank and antenna; refused (false)
+// while the tuner is bypassed.
+bool SaveTuneInBank(Works *works, int bank, int antenna);
+// Bank `from`'s four files written as bank `to`'s.
+void CopyBanco(Works *works, int from, int to);
+// Deletes a bank's four files; `bank` = MAXbank deletes those of every bank.
+void ResetBanco(Works *works, int bank);
+// Deletes the four files of one bank.
+void DeleteBankFiles(Works *works, int bank);
