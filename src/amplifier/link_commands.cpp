@@ -11,6 +11,7 @@
 #include "core/log.h"
 #include "core/works.h"
 #include "platform/serial_port.h"
+#include "tuner/tune_memory.h"
 
 namespace {
 constexpr uint32_t TUNE_BIT_BYPASS = 1u << 16;
@@ -233,7 +234,10 @@ bool TuneWordCommand(Works *works, int32_t state) {
       });
       return true;
     case CMD_MT_LOAD:
-      SendTuneWord(works, state, [](TunerState &, LinkState &link) { link.atuBypass = 0; });
+      SendTuneWord(works, state, [works](TunerState &tuner, LinkState &link) {
+        LoadTuneFromMEM(works, tuner.antennaIdx);
+        link.atuBypass = 0;
+      });
       return true;
     case CMD_MT_BYPASS:
       SendTuneWord(works, state, [](TunerState &tuner, LinkState &link) {

@@ -13,6 +13,7 @@
 #include "core/works.h"
 #include "settings/calibration.h"
 #include "settings/temp_log.h"
+#include "tuner/auto_tune.h"
 
 namespace {
 // statusA
@@ -211,8 +212,9 @@ void NextStateAfterStatus(Works *works) {
       l.linearProcessStatus = TakeCmdLinear(works, cmd) ? cmd : int32_t(CMD_FM);
       break;
     case 1:
-      l.linearProcessStatus = CMD_MT_SET;
-      break;  // the tune step's new word
+      TuneTask(works);
+      l.linearProcessStatus = CMD_MT_SET;  // the step's new word
+      break;
     case 2:
       l.linearProcessStatus = CMD_CP;
       t.tuneStatus = 1;

@@ -22,6 +22,22 @@ void PutField(char *out, int pos, int width, const char *format, double value) {
   memcpy(out + pos + width - n, text, n);
 }
 
+// The first antenna-table row holding the frequency names the band.
+void PutBandName(Works *works, char *out) {
+  TunerState &t = works->tuner;
+  uint32_t f = works->link.currentFreq;
+  char name[5] = "----";
+  std::lock_guard<std::mutex> lock(t.antennaMutex);
+  for (int i = 0; i < t.nRowAntenna && i < ANTENNA_ROWS; i++) {
+    const AntennaRow &r = t.tabAntenna[i];
+    if (int64_t(r.fStart) <= f && f <= int64_t(r.fStop)) {
+      snprintf(name, sizeof name, "%-4.4s", r.Band);
+      break;
+    }
+  }
+  memcpy(out, name, 4);
+}
+
 char TunerLetter(Works *works) {
   if (works->cfg.TUNEenabled & TUNE_NOT_FITTED) return 'N';
   return works->link.atuBypass ? 'B' : 'T';
@@ -36,9 +52,7 @@ char LastErrorByte(Works *works) {
 void CreaBufferDiStato(Works *works, char *out) {
   LinkState &l = works->link;
   int mode = works->tuner.modeWorkIdx;
-  // The band name of the antenna table's row for the frequency; the table
-  // is the tuner's, and without it no row holds the frequency.
-  memcpy(out, "----", 4);
+  PutBandName(works, out);
   out[4] = (mode == 1 || mode == 2) ? char('0' + mode) : '0';
   out[5] = char('0' + works->cfg.Attenuator);
   out[6] = char('0' + works->tuner.antennaIdx);

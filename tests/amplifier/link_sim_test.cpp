@@ -19,11 +19,13 @@
 #include "settings/calibration.h"
 #include "settings/fan_table.h"
 #include "settings/filters.h"
+#include "settings/setup_record.h"
 #include "sim/amplifier/amp_device.h"
 #include "sim/world/factory_tables.h"
 #include "tests/support/sandbox.h"
 #include "tests/support/sim_events.h"
 #include "tests/support/wait.h"
+#include "tuner/tune_control.h"
 
 namespace {
 // Pauses and reply time-outs ten times shorter; the sequence is unchanged.
@@ -367,4 +369,26 @@ TEST_F(LinkSim, AMissingPortIsRetriedCalmlyAndALostOneReopened) {
   int polls = Count("ST;");
   ASSERT_TRUE(amp.Start(error)) << error;
   EXPECT_TRUE(Heard("ST;", polls + 2));
+}
+
+TEST_F(LinkSim, AnAutomaticTuneRunsThroughTheLinkAndConverges) {
+  works->link.currentFreq = 14100000;
+  works->cfg.setup->AutoTuneTipo = '1';  // the fast search from the calibration row
+  works->core.tavoTx = 1;                // the transceiver sends the tuning carrier
+  Event("radio freq 14100000");
+  Event("radio drive 4");
+  Event("antenna 1 load 20 25");
+  works->cfg.filterMask = 1 << 3;
+  IncPNTIn_CMDLinear(CMD_SF_SET, works.works);
+  IncPNTIn_CMDLinear(CMD_AB0, works.works);
+  SearchCambioSoglie_TS(works.works);  // the row whose start points the search uses
+  Start();
+  // In line; the mismatch trips the high-SWR protection, which the tune clears.
+  ASSERT_TRUE(WaitUntil([&] { return !Controls().bypass; }));
+  float before = Model().swr;
+  StartAutotune(works.works);
+  ASSERT_TRUE(WaitUntil([&] { return works->tuner.tuneStatus == 0; }, 60));
+  ASSERT_TRUE(WaitUntil([&] { return Model().swr < 1.5; }));
+  EXPECT_GT(before, 2.0);
+  EXPECT_GT(Count("TS4095387431063498;"), 0);  // the input protection opened for the tune
 }

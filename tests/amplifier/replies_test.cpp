@@ -233,6 +233,11 @@ TEST_F(Replies, StatusSummaryLayout) {
   char out[STATUS_SUMMARY_LEN + 1];
   CreaBufferDiStato(works.works, out);
   EXPECT_EQ(std::string(out, 42), "----2120B0001.501234.5012.2542.5 0.007.003");
+  works->tuner.tabAntenna[0] = AntennaRow{"20m", 14000000, 14350000, 1, 1, 0, 0, 0};
+  works->tuner.nRowAntenna = 1;
+  works->link.currentFreq = 14350000;
+  CreaBufferDiStato(works.works, out);
+  EXPECT_EQ(std::string(out, 4), "20m ");
   EXPECT_EQ(out[42], char(ERR_COMM + 1));
   EXPECT_EQ(std::string(out + 43), "00000000;");
   works->cfg.TUNEenabled = 0x80;

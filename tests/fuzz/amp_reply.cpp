@@ -12,6 +12,7 @@
 #include "core/log.h"
 #include "core/works.h"
 #include "settings/setup_record.h"
+#include "tuner/auto_tune.h"
 
 namespace {
 void NoSleep(int64_t) {}
@@ -46,6 +47,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   if (size > 0) {
     works->cfg.EnablePwrPeak = data[0] & 1;
     works->tuner.tuneStatus = (data[0] >> 1) & 3;
+    // A tune waits for the carrier that never comes: the steps store nothing.
+    works->tuner.statoTune = TUNE_FAST_FIRST;
+    works->core.tavoTx = 0;
     works->link.cmdPriority = (data[0] >> 3) & 1;
   }
   LinkState &l = works->link;

@@ -69,7 +69,8 @@ TEST(AmplifierLink, StartUpCommandsFollowEachPollAndThePowerClassIsSeenInTime) {
     EXPECT_EQ(frames[2 * i + 1], expected[i]) << i;
   }
   EXPECT_EQ(frames[2 * expected.size()], "ST;");
-  EXPECT_EQ(frames[2 * expected.size() + 1], "FM;");  // idle: polls and the counter
+  // Then what the bank load queued, and at last the idle polls and counter.
+  EXPECT_NE(std::find(frames.begin() + 2 * expected.size(), frames.end(), "FM;"), frames.end());
   // The power-class byte arrived before the start picture was chosen (the
   // countdown starts right after the choice).
   size_t ee2 = run.output.find("EE2: 30 31\n");
