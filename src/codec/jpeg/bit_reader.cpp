@@ -89,6 +89,7 @@ void BitReader::resetBits() {
   padding_ = 0;
 }
 
+// Byte by byte: stuffed bytes, markers, the end of the buffer.
 void BitReader::refillSlow() {
   while (bits_ <= 56) {
     if (marker_ != kNoMarker) {
@@ -96,19 +97,6 @@ void BitReader::refillSlow() {
       bits_ += 8 * n;
       padding_ += 8 * n;
       return;
-    }
-    if (end_ - pos_ >= 8) {
-      uint64_t word = 0;
-      for (int i = 0; i < 8; i++) word = word << 8 | pos_[i];
-      uint64_t inverted = ~word;
-      bool hasFF = ((inverted - 0x0101010101010101ull) & ~inverted & 0x8080808080808080ull) != 0;
-      if (!hasFF) {
-        int n = (64 - bits_) / 8;
-        acc_ |= (word >> (64 - 8 * n)) << (64 - 8 * n - bits_);
-        bits_ += 8 * n;
-        pos_ += n;
-        return;
-      }
     }
     uint8_t byte;
     if (!readByte(byte)) {

@@ -27,7 +27,21 @@ class BitReader {
   // Bit level. After refill() at least 57 bits can be peeked; past a marker
   // or the end of the data the bits are zeros.
   void refill() {
-    if (bits_ <= 56) refillSlow();
+    if (bits_ > 56) return;
+    // Whole bytes at once while the next eight hold no 0xFF.
+    if (end_ - pos_ >= 8 && marker_ == kNoMarker) {
+      uint64_t word = 0;
+      for (int i = 0; i < 8; i++) word = word << 8 | pos_[i];
+      uint64_t inverted = ~word;
+      if (((inverted - 0x0101010101010101ull) & ~inverted & 0x8080808080808080ull) == 0) {
+        int n = (64 - bits_) / 8;
+        acc_ |= (word >> (64 - 8 * n)) << (64 - 8 * n - bits_);
+        bits_ += 8 * n;
+        pos_ += n;
+        return;
+      }
+    }
+    refillSlow();
   }
   bool hasBits(int n) const { return bits_ >= n; }
   uint32_t peek(int n) const { return uint32_t(acc_ >> (64 - n)); }

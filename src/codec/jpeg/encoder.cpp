@@ -5,6 +5,7 @@
 #include "codec/jpeg/encoder_tables.h"
 #include "codec/jpeg/jpeg_common.h"
 #include "codec/jpeg/jpeg_encoder.h"
+#include "codec/jpeg/rgb_to_ycc.h"
 
 namespace jpegenc {
 
@@ -20,38 +21,26 @@ inline uint32_t magnitudeBits(int value, int size) {
   return uint32_t(value < 0 ? value - 1 : value) & ((1u << size) - 1);
 }
 
-inline uint8_t clampByte(int value) { return uint8_t(std::clamp(value, 0, 255)); }
-
-// Integer colour conversion, rounding by adding 32768 before the 16-bit shift.
-inline uint8_t lumaOf(int r, int g, int b) {
-  return uint8_t((19595 * r + 38470 * g + 7471 * b + 32768) >> 16);
-}
-inline uint8_t blueDiffOf(int r, int g, int b) {
-  return clampByte(((32768 * b - 11059 * r - 21709 * g + 32768) >> 16) + 128);
-}
-inline uint8_t redDiffOf(int r, int g, int b) {
-  return clampByte(((32768 * r - 27439 * g - 5329 * b + 32768) >> 16) + 128);
-}
-
-// The symbols of one quantised block (zig-zag order) with the bits that
-// follow each: emit(isAc, symbol, bits, size).
+// The symbols of one quantised block with the bits that follow each:
+// emit(isAc, symbol, bits, size).
 template <typename Emit>
-void forEachSymbol(const int16_t *zz, int &lastDc, Emit emit) {
-  int diff = zz[0] - lastDc;
-  lastDc = zz[0];
+void forEachSymbol(const QuantisedGroup &group, int lane, int &lastDc, Emit emit) {
+  auto at = [&](int k) { return int(group.zigzag[k][lane]); };
+  int dc = at(0);
+  int diff = dc - lastDc;
+  lastDc = dc;
   int size = category(diff);
   emit(false, uint8_t(size), magnitudeBits(diff, size), size);
-
-  uint64_t nonZero = 0;
-  for (int k = 1; k < 64; k++) nonZero |= uint64_t(zz[k] != 0) << k;
+  uint64_t nonZero = group.nonZeroAc[lane];
   int last = 0;
   while (nonZero) {
     int k = std::countr_zero(nonZero);
     nonZero &= nonZero - 1;
     int run = k - last - 1;
     for (; run >= 16; run -= 16) emit(true, kZrlSymbol, 0, 0);
-    size = category(zz[k]);
-    emit(true, uint8_t(run << 4 | size), magnitudeBits(zz[k], size), size);
+    int value = at(k);
+    size = category(value);
+    emit(true, uint8_t(run << 4 | size), magnitudeBits(value, size), size);
     last = k;
   }
   if (last < 63) emit(true, kEobSymbol, 0, 0);
@@ -104,7 +93,15 @@ bool Encoder::init(OutputStream *stream, int width, int height, int num_channels
   std::memset(dcCounts_, 0, sizeof dcCounts_);
   std::memset(acCounts_, 0, sizeof acCounts_);
 
-  for (int c = 0; c < numComponents_; c++) planes_[c].assign(size_t(paddedWidth_) * mcuHeight_, 0);
+  // Room for whole groups of eight blocks in every plane.
+  stride_ = (paddedWidth_ + 8 * kLanes - 1) / (8 * kLanes) * (8 * kLanes);
+  for (int c = 0; c < numComponents_; c++) {
+    planes_[c].assign(size_t(stride_) * mcuHeight_, 0);
+    int blockRows = c == 0 ? components_[0].v : 1;
+    int blocksPerRow = c == 0 ? paddedWidth_ / 8 : paddedWidth_ / mcuWidth_;
+    groupsPerRow_[c] = (blocksPerRow + kLanes - 1) / kLanes;
+    groups_[c].assign(size_t(blockRows) * groupsPerRow_[c], QuantisedGroup{});
+  }
   writer_.start(stream);
   pass_ = 1;
   startPass();
@@ -113,6 +110,7 @@ bool Encoder::init(OutputStream *stream, int width, int height, int num_channels
 
 void Encoder::deinit() {
   for (auto &plane : planes_) std::vector<uint8_t>().swap(plane);
+  for (auto &groups : groups_) std::vector<QuantisedGroup>().swap(groups);
   stream_ = nullptr;
   pass_ = 0;
 }
@@ -168,35 +166,13 @@ bool Encoder::finishPass() {
   return ok;
 }
 
-template <int channels>
-static void convertPixels(const uint8_t *row, int width, uint8_t *y, uint8_t *cb, uint8_t *cr) {
-  for (int x = 0; x < width; x++) {
-    const uint8_t *p = row + x * channels;
-    int r = p[0], g = channels == 1 ? p[0] : p[1], b = channels == 1 ? p[0] : p[2];
-    y[x] = lumaOf(r, g, b);
-    if (cb) {
-      cb[x] = blueDiffOf(r, g, b);
-      cr[x] = redDiffOf(r, g, b);
-    }
-  }
-}
-
 void Encoder::convertRow(const uint8_t *row, int rowInMcu) {
-  size_t offset = size_t(rowInMcu) * paddedWidth_;
-  uint8_t *y = planes_[0].data() + offset;
-  uint8_t *cb = numComponents_ == 3 ? planes_[1].data() + offset : nullptr;
-  uint8_t *cr = numComponents_ == 3 ? planes_[2].data() + offset : nullptr;
-  if (channels_ == 1) {
-    std::memcpy(y, row, size_t(width_));
-    if (cb) {
-      std::memset(cb, 128, size_t(width_));
-      std::memset(cr, 128, size_t(width_));
-    }
-  } else if (channels_ == 3) {
-    convertPixels<3>(row, width_, y, cb, cr);
-  } else {
-    convertPixels<4>(row, width_, y, cb, cr);
-  }
+  size_t offset = size_t(rowInMcu) * stride_;
+  if (numComponents_ == 3)
+    rgbToYcc(row, width_, channels_, planes_[0].data() + offset, planes_[1].data() + offset,
+             planes_[2].data() + offset);
+  else
+    rgbToLuma(row, width_, channels_, planes_[0].data() + offset);
   // Missing columns repeat the last pixel of the row.
   for (int c = 0; c < numComponents_; c++) {
     uint8_t *line = planes_[c].data() + offset;
@@ -207,9 +183,9 @@ void Encoder::convertRow(const uint8_t *row, int rowInMcu) {
 void Encoder::replicateLastRow(int firstMissing) {
   for (int c = 0; c < numComponents_; c++) {
     uint8_t *plane = planes_[c].data();
-    const uint8_t *last = plane + size_t(firstMissing - 1) * paddedWidth_;
+    const uint8_t *last = plane + size_t(firstMissing - 1) * stride_;
     for (int r = firstMissing; r < mcuHeight_; r++)
-      std::memcpy(plane + size_t(r) * paddedWidth_, last, size_t(paddedWidth_));
+      std::memcpy(plane + size_t(r) * stride_, last, size_t(paddedWidth_));
   }
 }
 
@@ -219,9 +195,9 @@ void Encoder::downsampleChroma(uint8_t *plane) const {
   int h = components_[0].h, v = components_[0].v;
   int outWidth = paddedWidth_ / h;
   for (int r = 0; r < 8; r++) {
-    const uint8_t *top = plane + size_t(r * v) * paddedWidth_;
-    const uint8_t *bottom = top + (v == 2 ? paddedWidth_ : 0);
-    uint8_t *out = plane + size_t(r) * paddedWidth_;
+    const uint8_t *top = plane + size_t(r * v) * stride_;
+    const uint8_t *bottom = top + (v == 2 ? stride_ : 0);
+    uint8_t *out = plane + size_t(r) * stride_;
     if (h == 2 && v == 2) {
       for (int x = 0; x < outWidth; x++)
         out[x] = uint8_t(
@@ -239,47 +215,53 @@ void Encoder::encodeMcuRow() {
     downsampleChroma(planes_[1].data());
     downsampleChroma(planes_[2].data());
   }
+  transformMcuRow();
   int mcus = paddedWidth_ / mcuWidth_;
   for (int m = 0; m < mcus; m++) {
     Component &luma = components_[0];
     for (int by = 0; by < luma.v; by++)
-      for (int bx = 0; bx < luma.h; bx++)
-        encodeBlock(luma,
-                    planes_[0].data() + size_t(by * 8) * paddedWidth_ + m * mcuWidth_ + bx * 8);
-    for (int c = 1; c < numComponents_; c++) encodeBlock(components_[c], planes_[c].data() + m * 8);
+      for (int bx = 0; bx < luma.h; bx++) codeOrCountBlock(0, by, m * luma.h + bx);
+    for (int c = 1; c < numComponents_; c++) codeOrCountBlock(c, 0, m);
   }
 }
 
-void Encoder::encodeBlock(Component &comp, const uint8_t *samples) {
-  int32_t block[64];
-  for (int r = 0; r < 8; r++)
-    for (int c = 0; c < 8; c++) block[r * 8 + c] = samples[size_t(r) * paddedWidth_ + c] - 128;
-  forwardDct(block);
-  int16_t zz[64];
-  quantisers_[comp.quantTable].quantise(block, zz);
-  if (countingPass())
-    countBlock(comp, zz);
-  else
-    codeBlock(comp, zz);
+// Every block of the MCU row, transformed and quantised eight at a time.
+void Encoder::transformMcuRow() {
+  for (int c = 0; c < numComponents_; c++) {
+    const Quantiser &quantiser = quantisers_[components_[c].quantTable];
+    int blockRows = c == 0 ? components_[0].v : 1;
+    for (int r = 0; r < blockRows; r++) {
+      const uint8_t *line = planes_[c].data() + size_t(r) * 8 * stride_;
+      for (int g = 0; g < groupsPerRow_[c]; g++) {
+        int16_t coefficients[64][kLanes];
+        forwardDct8(line + g * 8 * kLanes, stride_, coefficients);
+        quantiser.quantise(coefficients, groups_[c][size_t(r) * groupsPerRow_[c] + g]);
+      }
+    }
+  }
 }
 
-void Encoder::codeBlock(Component &comp, const int16_t *zz) {
+void Encoder::codeOrCountBlock(int c, int blockRow, int block) {
+  Component &comp = components_[c];
+  const QuantisedGroup &group =
+      groups_[c][size_t(blockRow) * groupsPerRow_[c] + size_t(block / kLanes)];
+  int lane = block % kLanes;
+  if (countingPass()) {
+    SymbolCounts &dc = dcCounts_[comp.huffTable];
+    SymbolCounts &ac = acCounts_[comp.huffTable];
+    forEachSymbol(group, lane, comp.lastDc, [&](bool isAc, uint8_t symbol, uint32_t, int) {
+      (isAc ? ac : dc).count[symbol]++;
+    });
+    return;
+  }
   const HuffmanCode &dc = dcCodes_[comp.huffTable];
   const HuffmanCode &ac = acCodes_[comp.huffTable];
-  forEachSymbol(zz, comp.lastDc, [&](bool isAc, uint8_t symbol, uint32_t bits, int size) {
+  forEachSymbol(group, lane, comp.lastDc, [&](bool isAc, uint8_t symbol, uint32_t bits, int size) {
     const HuffmanCode &table = isAc ? ac : dc;
     int codeSize = table.size[symbol];
     // A symbol the first pass never saw has no code: the rows differed.
     if (codeSize == 0) failed_ = true;
     writer_.putBits(uint32_t(table.code[symbol]) << size | bits, codeSize + size);
-  });
-}
-
-void Encoder::countBlock(Component &comp, const int16_t *zz) {
-  SymbolCounts &dc = dcCounts_[comp.huffTable];
-  SymbolCounts &ac = acCounts_[comp.huffTable];
-  forEachSymbol(zz, comp.lastDc, [&](bool isAc, uint8_t symbol, uint32_t, int) {
-    (isAc ? ac : dc).count[symbol]++;
   });
 }
 

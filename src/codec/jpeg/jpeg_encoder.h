@@ -83,9 +83,8 @@ class Encoder {
   void replicateLastRow(int firstMissing);
   void downsampleChroma(uint8_t *plane) const;
   void encodeMcuRow();
-  void encodeBlock(Component &comp, const uint8_t *samples);
-  void codeBlock(Component &comp, const int16_t *zz);
-  void countBlock(Component &comp, const int16_t *zz);
+  void transformMcuRow();
+  void codeOrCountBlock(int component, int blockRow, int block);
   void writeHeaders();
   void writeMarker(uint8_t code, const uint8_t *payload, size_t len);
 
@@ -96,6 +95,7 @@ class Encoder {
   Component components_[3] = {};
   int mcuWidth_ = 8, mcuHeight_ = 8;
   int paddedWidth_ = 0;  // width rounded up to whole MCUs
+  int stride_ = 0;       // of the planes: whole groups of eight blocks
   int rowsInPass_ = 0;   // rows received in the current pass
   int rowInMcu_ = 0;
   int pass_ = 0;  // 1 or 2 while encoding, 0 before init and after the last pass
@@ -104,6 +104,9 @@ class Encoder {
   // One MCU row per colour plane at full resolution; chroma is box-filtered
   // in place before its blocks are taken.
   std::vector<uint8_t> planes_[3];
+  // The MCU row's quantised blocks per component, block row by block row.
+  std::vector<QuantisedGroup> groups_[3];
+  int groupsPerRow_[3] = {};
   Quantiser quantisers_[2];
   uint8_t quantTables_[2][64] = {};  // natural order
   HuffmanSpec dcSpecs_[2], acSpecs_[2];
