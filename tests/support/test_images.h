@@ -67,7 +67,7 @@ inline TestImage ScreenImage(int width, int height, int channels) {
   };
   rect(0, 0, width, height, 16, 20, 36);
   rect(0, 0, width, height / 12 + 1, 40, 48, 80);  // title bar
-  for (int m = 0; m < 3; m++) {                     // meters with a green-to-red ramp
+  for (int m = 0; m < 3; m++) {                    // meters with a green-to-red ramp
     int y0 = height / 6 + m * height / 8, y1 = y0 + height / 20 + 1;
     for (int y = y0; y < y1 && y < height; y++)
       for (int x = width / 20; x < width * 19 / 20; x++)
@@ -75,7 +75,7 @@ inline TestImage ScreenImage(int width, int height, int channels) {
   }
   for (int b = 0; b < 6; b++) {  // button bar
     int x0 = b * width / 6 + 4, x1 = (b + 1) * width / 6 - 4;
-    static const int COLOURS[6][3] = {{200, 40, 40}, {40, 160, 60},  {40, 90, 200},
+    static const int COLOURS[6][3] = {{200, 40, 40},  {40, 160, 60},  {40, 90, 200},
                                       {220, 200, 40}, {150, 60, 170}, {90, 90, 90}};
     rect(x0, height * 5 / 6, x1, height - 4, COLOURS[b][0], COLOURS[b][1], COLOURS[b][2]);
   }

@@ -238,13 +238,16 @@ bool Decoder::readScanHeader() {
 // The Huffman tables the scan codes with must exist, and each component's
 // quantisation table is taken as it stands at the component's first scan.
 bool Decoder::checkScanTables() {
-  bool needsDc = !progressive_ || (scan_.ss == 0 && scan_.ah == 0);
+  bool firstDc = !progressive_ || (scan_.ss == 0 && scan_.ah == 0);
   bool needsAc = !progressive_ || scan_.ss > 0;
   for (int i = 0; i < scan_.count; i++) {
     Component &comp = *scan_.components[i];
-    if ((needsDc && !dcTables_[comp.dcTable].defined) ||
+    if ((firstDc && !dcTables_[comp.dcTable].defined) ||
         (needsAc && !acTables_[comp.acTable].defined))
       return fail(DecoderStatus::kBadHeader);
+    // Every later scan of a component refines what its first DC scan began.
+    if (!firstDc && !comp.dcCoded) return fail(DecoderStatus::kBadHeader);
+    comp.dcCoded = true;
     if (comp.quantLatched) continue;
     if (!quantDefined_[comp.quantTable]) return fail(DecoderStatus::kBadHeader);
     const uint16_t *table = quantTables_ + 64 * comp.quantTable;

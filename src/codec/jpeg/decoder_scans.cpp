@@ -230,7 +230,7 @@ bool Decoder::decodeAllScans() {
     in_.resetBits();
     for (;;) {
       int marker = in_.nextMarker();
-      if (marker == jpegcommon::kEoi) return true;
+      if (marker == jpegcommon::kEoi) return allComponentsCoded();
       if (marker == BitReader::kEndOfData) return fail(DecoderStatus::kTruncated);
       if (marker == jpegcommon::kSoi) return fail(DecoderStatus::kBadHeader);
       if (marker == jpegcommon::kSos) {
@@ -240,6 +240,14 @@ bool Decoder::decodeAllScans() {
       if (!readSegment(marker)) return false;
     }
   }
+}
+
+// A component no scan has covered would come out as flat grey from no data
+// at all; so would a huge frame from a few bytes.
+bool Decoder::allComponentsCoded() {
+  for (int c = 0; c < numComponents_; c++)
+    if (!components_[c].dcCoded) return fail(DecoderStatus::kBadData);
+  return true;
 }
 
 bool Decoder::decodeMcuRow() {
