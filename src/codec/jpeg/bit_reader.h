@@ -43,7 +43,6 @@ class BitReader {
     }
     refillSlow();
   }
-  bool hasBits(int n) const { return bits_ >= n; }
   uint32_t peek(int n) const { return uint32_t(acc_ >> (64 - n)); }
   void consume(int n) {
     acc_ <<= n;

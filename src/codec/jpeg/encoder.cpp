@@ -63,7 +63,6 @@ bool Encoder::init(OutputStream *stream, int width, int height, int num_channels
       params.subsampling > 3)
     return false;
 
-  stream_ = stream;
   params_ = params;
   width_ = width;
   height_ = height;
@@ -111,7 +110,6 @@ bool Encoder::init(OutputStream *stream, int width, int height, int num_channels
 void Encoder::deinit() {
   for (auto &plane : planes_) std::vector<uint8_t>().swap(plane);
   for (auto &groups : groups_) std::vector<QuantisedGroup>().swap(groups);
-  stream_ = nullptr;
   pass_ = 0;
 }
 

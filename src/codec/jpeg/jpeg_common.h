@@ -25,7 +25,6 @@ enum Marker : uint8_t {
   kEoi = 0xD9,
   kSos = 0xDA,
   kDqt = 0xDB,
-  kDnl = 0xDC,
   kDri = 0xDD,
   kDhp = 0xDE,
   kExp = 0xDF,

@@ -88,7 +88,6 @@ class Encoder {
   void writeHeaders();
   void writeMarker(uint8_t code, const uint8_t *payload, size_t len);
 
-  OutputStream *stream_ = nullptr;
   Params params_;
   int width_ = 0, height_ = 0, channels_ = 0;
   int numComponents_ = 0;
