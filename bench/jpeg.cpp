@@ -48,8 +48,8 @@ void BM_EncodeOurs(benchmark::State &state) {
   params.subsampling = 3;
   for (auto _ : state) {
     int size = int(out.size());
-    bool ok = jpegenc::encodeToMemory(out.data(), size, kWidth, kHeight, 4,
-                                      Screen().pixels.data(), params);
+    bool ok = jpegenc::encodeToMemory(out.data(), size, kWidth, kHeight, 4, Screen().pixels.data(),
+                                      params);
     benchmark::DoNotOptimize(ok);
     state.counters["bytes"] = size;
   }
@@ -61,8 +61,8 @@ void BM_EncodeOracle(benchmark::State &state) {
   unsigned char *out = tjAlloc(int(capacity));
   for (auto _ : state) {
     unsigned long size = capacity;
-    int rc = tjCompress2(handle, Screen().pixels.data(), kWidth, 0, kHeight, TJPF_RGBX, &out,
-                         &size, TJSAMP_420, kQuality, TJFLAG_NOREALLOC);
+    int rc = tjCompress2(handle, Screen().pixels.data(), kWidth, 0, kHeight, TJPF_RGBX, &out, &size,
+                         TJSAMP_420, kQuality, TJFLAG_NOREALLOC);
     benchmark::DoNotOptimize(rc);
     state.counters["bytes"] = double(size);
   }

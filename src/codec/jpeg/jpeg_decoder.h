@@ -55,7 +55,7 @@ class Decoder {
     int bufferBlocksWide;        // blocks per row of the MCU grid
     int16_t *coefficients;       // whole-image buffer of quantised blocks, when buffered
     bool quantLatched;
-    bool dcCoded;                // a first DC scan (or a sequential scan) has covered it
+    bool dcCoded;              // a first DC scan (or a sequential scan) has covered it
     uint16_t quantZigzag[64];  // steps of the table as the first scan found it
     uint16_t quantNatural[64];
     uint8_t *plane;  // one MCU row of samples
