@@ -44,13 +44,10 @@ uint8_t *decodeStream(InputStream &stream, int *width, int *height, int *file_co
   auto *pixels = static_cast<uint8_t *>(std::malloc(rowBytes * size_t(decoder.height())));
   if (!pixels) return nullptr;
   for (int y = 0; y < decoder.height(); y++) {
-    const uint8_t *row;
-    int len;
-    if (!decoder.decode(&row, &len)) {
+    if (!decoder.decodeRowInto(pixels + y * rowBytes)) {
       std::free(pixels);
       return nullptr;
     }
-    std::memcpy(pixels + y * rowBytes, row, rowBytes);
   }
   if (width) *width = decoder.width();
   if (height) *height = decoder.height();

@@ -39,6 +39,13 @@ bool Decoder::setUpOutput() {
 }
 
 bool Decoder::decode(const uint8_t **scanline, int *len) {
+  if (!decodeRowInto(outRow_)) return false;
+  if (scanline) *scanline = outRow_;
+  if (len) *len = width_ * outComponents_;
+  return true;
+}
+
+bool Decoder::decodeRowInto(uint8_t *out) {
   if (!begun_ || status_ != DecoderStatus::kOk || outputRow_ >= height_) return false;
   if (rowsLeftInMcuRow_ == 0) {
     if (buffered_)
@@ -49,12 +56,10 @@ bool Decoder::decode(const uint8_t **scanline, int *len) {
     rowInMcu_ = 0;
     rowsLeftInMcuRow_ = std::min(8 * vMax_, height_ - outputRow_);
   }
-  convertRow(rowInMcu_, outRow_);
+  convertRow(rowInMcu_, out);
   rowInMcu_++;
   rowsLeftInMcuRow_--;
   outputRow_++;
-  if (scanline) *scanline = outRow_;
-  if (len) *len = width_ * outComponents_;
   return true;
 }
 

@@ -35,6 +35,8 @@ class Decoder {
   bool beginDecoding();
   // The next output row, top row first; false after the last row or on error.
   bool decode(const uint8_t **scanline, int *len);
+  // The same, converted straight into `out` (width x output components bytes).
+  bool decodeRowInto(uint8_t *out);
 
   DecoderStatus status() const { return status_; }
   int width() const { return width_; }
