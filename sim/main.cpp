@@ -53,7 +53,7 @@ int main(int argc, char **argv) {
   if (!SeedFactoryAmplifierTables(root)) return Fail("cannot seed the factory amplifier tables");
 
   World world;
-  SimContext context{root, &world, !options.noPacing, options.only};
+  SimContext context{root, &world, !options.noPacing, options.only, options.headless};
   Simulation sim(options, context);
   if (!sim.Prepare(error)) return Fail(error);
   if (!sim.StartDevices(error)) return Fail(error);
@@ -67,14 +67,15 @@ int main(int argc, char **argv) {
     sim.Begin(nullptr);
     sim.Wait();
     sim.Finish();
-    if (!sim.WriteReport(nullptr, error)) status = Fail(error);
+    if (!sim.WriteReport(error)) status = Fail(error);
   } else {
     KestraHooks hooks;
     hooks.started = [&](Works *works) { sim.Begin(works); };
-    hooks.stopped = [&](Works *works) {
+    hooks.stopped = [&](Works *) {
       sim.RequestStop();
       sim.Finish();
-      if (!sim.WriteReport(works, error)) status = Fail(error);
+      if (!sim.WriteReport(error)) status = Fail(error);
+      sim.DetachController();
     };
     status = KestraMain(hooks) == 0 ? status : 1;
   }

@@ -117,6 +117,7 @@ void TransceiverSim::Obey(const std::string &command, const char *port) {
   std::lock_guard<std::mutex> lock(mutex_);
   if (commands_.size() < COMMANDS_KEPT) commands_.push_back({Now(), port, command});
   std::string verb = command.substr(0, 2);
+  if (ignoreTune_ && (verb == "TU" || verb == "TX")) return;  // an operator who will not tune
   if (verb == "RX")
     Key(false);
   else if (verb == "TX")
@@ -239,6 +240,8 @@ bool TransceiverSim::Apply(const ScenarioEvent &ev, std::string &error) {
     if (!Ranged(ev, 0, 127, value, error)) return false;
     state_.volume = static_cast<int>(value);
     Changed(false);
+  } else if (ev.verb == "ignore-tune") {
+    if (!OnOff(ev, ignoreTune_, error)) return false;
   } else if (ev.verb == "silent") {
     double seconds = 0;
     if (!ArgDouble(ev, 0, seconds, error)) return false;

@@ -57,6 +57,7 @@ class TransceiverSim : public SimDevice {
   bool changed_ = true;
   std::vector<std::string> catOut_;  // CAT messages waiting to go out
   double silentUntil_ = 0;
+  bool ignoreTune_ = false;  // tune requests ("TU…;TX…;") are heard, not obeyed
   std::vector<Command> commands_;
   std::string extIoPending_, catPending_;
   bool nextBlockB_ = false;

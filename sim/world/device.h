@@ -7,6 +7,7 @@
 #include "sim/world/scenario.h"
 
 class JsonWriter;
+struct Works;
 struct SimContext;
 
 class SimDevice {
@@ -22,4 +23,7 @@ class SimDevice {
   virtual bool Apply(const ScenarioEvent &ev, std::string &error) = 0;
   // Writes the value of the device's report section.
   virtual void Report(JsonWriter &json) = 0;
+  // The running controller's record, or null once it has stopped; devices
+  // that act on the unit itself keep it.
+  virtual void AttachController(Works *) {}
 };

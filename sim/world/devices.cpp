@@ -1,10 +1,12 @@
 #include "sim/amplifier/amp_device.h"
+#include "sim/controller/controller_device.h"
 #include "sim/ft817/ft817.h"
 #include "sim/transceiver/transceiver.h"
 #include "sim/world/simulation.h"
 
 std::vector<std::unique_ptr<SimDevice>> MakeDevices(const SimContext &context) {
   std::vector<std::unique_ptr<SimDevice>> devices;
+  devices.push_back(std::make_unique<ControllerDevice>(context));
   devices.push_back(std::make_unique<AmpDevice>(context));
   devices.push_back(std::make_unique<TransceiverSim>(context));
   devices.push_back(std::make_unique<Ft817Sim>(context));

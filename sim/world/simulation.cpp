@@ -79,6 +79,8 @@ void Simulation::StopDevices() {
 
 void Simulation::Begin(Works *controller) {
   controller_ = controller;
+  if (controller)
+    for (const auto &d : devices_) d->AttachController(controller);
   eventThread_ = std::thread(&Simulation::RunEvents, this);
 }
 
@@ -95,6 +97,11 @@ void Simulation::RequestStop() {
 
 void Simulation::Finish() {
   if (eventThread_.joinable()) eventThread_.join();
+}
+
+void Simulation::DetachController() {
+  for (const auto &d : devices_) d->AttachController(nullptr);
+  controller_ = nullptr;
 }
 
 // Sleeps until `t` seconds of simulation; false when a stop came first.
@@ -139,7 +146,7 @@ void Simulation::TakeSnapshot() {
   else fprintf(stderr, "kestra-sim: snapshot: %s\n", error.c_str());
 }
 
-bool Simulation::WriteReport(Works *controller, std::string &error) {
+bool Simulation::WriteReport(std::string &error) {
   if (options_.report.empty()) return true;
   JsonWriter json;
   json.BeginObject();
@@ -166,10 +173,6 @@ bool Simulation::WriteReport(Works *controller, std::string &error) {
     if (!options_.only.empty() && d->Name() != options_.only) continue;
     json.Key(d->Name());
     d->Report(json);
-  }
-  if (controller) {
-    json.Key("controller");
-    ReportController(controller, json);
   }
   json.EndObject();
   std::ofstream out(options_.report, std::ios::trunc);

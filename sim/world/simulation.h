@@ -31,7 +31,9 @@ class Simulation {
   void RequestStop();  // a signal or the end of the duration
   void Finish();       // joins the event thread
 
-  bool WriteReport(Works *controller, std::string &error);
+  bool WriteReport(std::string &error);
+  // Before the controller's record goes away.
+  void DetachController();
   SimDevice *Device(const std::string &name) const;
   double Elapsed() const;
 
@@ -63,6 +65,3 @@ class Simulation {
 
 // Every simulated device of the world (later devices are added here).
 std::vector<std::unique_ptr<SimDevice>> MakeDevices(const SimContext &context);
-
-// The controller's section of the report.
-void ReportController(Works *works, JsonWriter &json);

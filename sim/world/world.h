@@ -41,4 +41,5 @@ struct SimContext {
   World *world = nullptr;
   bool pacing = true;  // bytes paced as on the real lines
   std::string only;    // the one device run alone (--only), else empty
+  bool headless = false;
 };

@@ -20,6 +20,7 @@ struct LinkState {
   std::mutex cmdQueueMutex;
   std::atomic<int32_t> retryCount{0};
   std::atomic<int32_t> retryTotal{0};
+  std::atomic<int32_t> statusPolls{0};  // "ST" replies decoded since start
   std::atomic<int32_t> retryStops{0};
   std::atomic<int32_t> commErrHoldoff{0};  // ms during which error 4 is not reported again
   std::atomic<uint8_t> tuneValLock{0};

@@ -262,5 +262,6 @@ void DecodeStatusReply(Works *works, const ReplyText &reply) {
   RestartTempLog(works);
   MeasurePowers(works, f);
   RunThermal(works, f);
+  works->link.statusPolls++;
   NextStateAfterStatus(works);
 }

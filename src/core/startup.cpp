@@ -85,6 +85,7 @@ bool StartUnit(Works *works) {
   StartThreadLANinfo(works);
   StartThreadAggFW(works);
   ShowBackground(works, "statusB");
+  works->core.redraw = 1;  // the timer's first pass puts up the main screen
   TavoParamsRecord params{};
   getParameters(&params, works);
   works->link.currentFreq = static_cast<uint32_t>(params.word[tavo::freq]);

@@ -4,6 +4,7 @@
 #include "amplifier/link.h"
 #include "core/clock.h"
 #include "core/log.h"
+#include "core/timer.h"
 #include "core/works.h"
 #include "input/panel_mailbox.h"
 #include "settings/setup_record.h"
@@ -25,7 +26,7 @@ const ThreadBodies productThreadBodies = {
     .Cat = nullptr,
     .TAVORead = nullptr,
     .CatSerial = CatSerial,
-    .timer = nullptr,
+    .timer = timer,
 };
 ThreadBodies threadBodies = productThreadBodies;
 

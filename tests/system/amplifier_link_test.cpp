@@ -8,42 +8,28 @@
 #include <regex>
 #include <sstream>
 
-#include "tests/support/sim_process.h"
+#include "tests/support/sim_report.h"
 
 namespace {
-std::string Slurp(const std::string &path) {
-  std::ifstream in(path);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-std::string FreshRoot(const std::string &name) {
-  std::string root = std::filesystem::temp_directory_path() / ("kestra-system-" + name);
-  std::filesystem::remove_all(root);
-  std::filesystem::create_directories(root + "/opt/set");
-  std::ofstream(root + "/opt/set/setup.txt") << "WebSocket: 0\n";
-  return root;
-}
-
-// The command texts the simulated amplifier received, in order.
-std::vector<std::string> AmplifierFrames(const std::string &report) {
-  size_t section = report.find("\"amplifier\":{");
-  size_t end = report.find("\"receivedDropped\"", section);
-  std::vector<std::string> frames;
-  std::regex text("\"text\":\"([^\"]*)\"");
-  std::string part = report.substr(section, end - section);
-  for (std::sregex_iterator it(part.begin(), part.end(), text), last; it != last; ++it)
-    frames.push_back((*it)[1]);
-  return frames;
-}
-
 SimRun RunScenario(const std::string &root, const std::string &scenario, int seconds) {
   std::ofstream(root + "/scenario.txt") << scenario;
   return RunKestraSim(KESTRA_SIM_BINARY,
                       {"--root", root, "--headless", "--duration", std::to_string(seconds),
                        "--scenario", root + "/scenario.txt", "--report", root + "/report.json"},
                       120);
+}
+
+std::string FreshRoot(const std::string &name) {
+  std::string root = FreshSimRoot(name);
+  std::filesystem::create_directories(root + "/opt/set");
+  std::ofstream(root + "/opt/set/setup.txt") << "WebSocket: 0\n";
+  return root;
+}
+
+std::vector<std::string> Frames(const std::string &report) {
+  std::vector<std::string> texts;
+  for (const AmpFrame &f : AmplifierFrames(report)) texts.push_back(f.text);
+  return texts;
 }
 }  // namespace
 
@@ -56,7 +42,7 @@ TEST(AmplifierLink, StartUpCommandsFollowEachPollAndThePowerClassIsSeenInTime) {
   EXPECT_NE(run.output.find("N row Ventola File 4 \n"), std::string::npos);
   EXPECT_NE(run.output.find("Filter 7 0,54000000,1\n"), std::string::npos);
 
-  std::vector<std::string> frames = AmplifierFrames(Slurp(root + "/report.json"));
+  std::vector<std::string> frames = Frames(ReadTextFile(root + "/report.json"));
   // The thresholds are the defaults: reading setup.txt resets them after the
   // start-up commands were queued, until the timer applies the frequency.
   std::vector<std::string> expected = {
@@ -91,7 +77,7 @@ TEST(AmplifierLink, LostRepliesAreResentThenTheLinkPollsAgain) {
   auto adds = std::distance(std::sregex_iterator(run.output.begin(), run.output.end(), commError),
                             std::sregex_iterator());
   EXPECT_EQ(adds, 1);
-  std::vector<std::string> frames = AmplifierFrames(Slurp(root + "/report.json"));
+  std::vector<std::string> frames = Frames(ReadTextFile(root + "/report.json"));
   bool resentThenPolled = false;
   for (size_t i = 0; i + 4 < frames.size() && !resentThenPolled; i++)
     resentThenPolled = frames[i] == frames[i + 1] && frames[i] == frames[i + 2] &&

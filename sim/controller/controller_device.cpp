@@ -1,0 +1,143 @@
+#include "sim/controller/controller_device.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+
+#include "amplifier/errors.h"
+#include "core/log.h"
+#include "core/works.h"
+#include "sim/world/json.h"
+#include "transceiver/tavo_params.h"
+#include "tuner/banks.h"
+#include "tuner/tune_control.h"
+#include "tuner/tune_word.h"
+
+namespace {
+constexpr int STATUS_PERIOD_MS = 500;
+
+const char *TuneStateName(int tuneStatus) {
+  switch (tuneStatus) {
+    case 0:
+      return "idle";
+    case 1:
+      return "tuning";
+    default:
+      return "tuning*";
+  }
+}
+
+std::string BandName(Works *works) {
+  AntennaRow row{};
+  return AntennaRowOf(works, works->link.currentFreq, row) >= 0 ? std::string(row.Band) : "-";
+}
+
+std::string ErrorCodes(Works *works) {
+  std::string codes;
+  for (int32_t code : GetErrList(works)) codes += (codes.empty() ? "" : ",") + std::to_string(code);
+  return codes.empty() ? "none" : codes;
+}
+}  // namespace
+
+std::string StatusLine(Works *works) {
+  return StrPrintf("%9.3f MHz  %-6s  ant %d  SWR %5.2f  fwd %6.1f W  tune %-7s  errors %s",
+                   works->link.currentFreq / 1e6, BandName(works).c_str(),
+                   int(works->tuner.antennaIdx) + 1, double(works->link.swr),
+                   double(works->link.pwrFwd), TuneStateName(works->tuner.tuneStatus),
+                   ErrorCodes(works).c_str());
+}
+
+bool ControllerDevice::Start(std::string &) {
+  stop_ = false;
+  return true;
+}
+
+void ControllerDevice::Stop() {
+  stop_ = true;
+  if (status_.joinable()) status_.join();
+}
+
+void ControllerDevice::AttachController(Works *works) {
+  if (!works) {
+    Stop();
+    works_ = nullptr;
+    return;
+  }
+  works_ = works;
+  // The status line is for a person watching an interactive run.
+  if (!context_.headless && isatty(STDOUT_FILENO))
+    status_ = std::thread(&ControllerDevice::ShowStatus, this);
+}
+
+void ControllerDevice::ShowStatus() {
+  while (!stop_) {
+    if (Works *works = works_.load()) {
+      printf("\r%s\033[K", StatusLine(works).c_str());
+      fflush(stdout);
+    }
+    usleep(STATUS_PERIOD_MS * 1000);
+  }
+  printf("\n");
+}
+
+bool ControllerDevice::Apply(const ScenarioEvent &ev, std::string &error) {
+  Works *works = works_.load();
+  if (!works) {
+    error = "'" + ev.text + "': the controller is not running";
+    return false;
+  }
+  if (ev.verb == "tune") {  // the TUNE key: complete, or fine with "unit tune fine"
+    works->tuner.fineTune = (!ev.args.empty() && ev.args[0] == "fine") ? 1 : 0;
+    GoTune(works);
+  } else if (ev.verb == "error-key") {
+    GPIO_Errori(works);
+  } else if (ev.verb == "autotune") {
+    bool on = !ev.args.empty() && ev.args[0] == "on";
+    if (on)
+      works->cfg.AutoTuneMode.fetch_or(1);
+    else
+      works->cfg.AutoTuneMode.fetch_and(static_cast<uint8_t>(~1));
+  } else {
+    error = "'" + ev.text + "': unit verbs are tune [fine], error-key, autotune on|off";
+    return false;
+  }
+  return true;
+}
+
+void ControllerDevice::Report(JsonWriter &json) {
+  Works *works = works_.load();
+  json.BeginObject();
+  if (!works) {
+    json.EndObject();
+    return;
+  }
+  LinkState &l = works->link;
+  TunerState &t = works->tuner;
+  json.Field("version", works->core.version);
+  json.Field("initDone", int(works->core.initDone));
+  json.Field("currentFreq", unsigned(l.currentFreq));
+  json.Field("modeWorkIdx", int(t.modeWorkIdx));
+  json.Field("antennaIdx", int(t.antennaIdx));
+  json.Field("filterMask", int(works->cfg.filterMask));
+  json.Key("thresholds").BeginArray();
+  for (const auto &ts : works->cfg.sogliaTS) json.Int(ts);
+  json.EndArray();
+  uint32_t word = t.tuneVal;
+  json.Key("tuneVal").BeginObject().Field("word", unsigned(word));
+  json.Field("L", DecodeInduttanzaFromTuneval(word)).Field("C", DecodeCapacitaFromTuneval(word));
+  json.Field("mode", DecodeModoFromTuneval(word)).EndObject();
+  json.Field("tuneStatus", int(t.tuneStatus));
+  json.Field("swrFinale", double(t.swrFinale));
+  json.Key("errors").BeginArray();
+  for (int32_t code : GetErrList(works)) json.Int(code);
+  json.EndArray();
+  json.Key("link").BeginObject().Field("polls", int(l.statusPolls));
+  json.Field("retries", int(l.retryTotal)).Field("retryStops", int(l.retryStops)).EndObject();
+  TavoParamsRecord params{};
+  getParameters(&params, works);
+  json.Field("tavoFreq", int(params.word[tavo::freq]));
+  json.Field("tavoTx", int(works->core.tavoTx));
+  json.Field("catFreq", int(works->trx.catFreq));
+  json.Field("status", StatusLine(works));
+  json.EndObject();
+}
