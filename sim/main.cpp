@@ -1,6 +1,7 @@
 // kestra-sim: the whole unit against its simulated hardware, in a sandbox.
 #include <signal.h>
 #include <stdlib.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <string>
@@ -29,6 +30,15 @@ std::string MakeRoot(const std::string &requested) {
   return mkdtemp(dir) ? dir : "";
 }
 
+// An interactive run shows one live status line; the unit's diagnostic lines
+// go to a file in the sandbox instead of scrolling it away.
+void KeepTerminalForStatus(const SimOptions &options, const std::string &root) {
+  if (options.headless || !isatty(STDOUT_FILENO)) return;
+  std::string path = root + "/var/log/stderr.log";
+  fprintf(stderr, "kestra-sim: diagnostic lines in %s; Ctrl-C stops the unit\n", path.c_str());
+  if (!freopen(path.c_str(), "a", stderr)) fprintf(stdout, "kestra-sim: cannot write %s\n", path.c_str());
+}
+
 int Fail(const std::string &message) {
   fprintf(stderr, "kestra-sim: %s\n", message.c_str());
   return 2;
@@ -47,6 +57,7 @@ int main(int argc, char **argv) {
   if (!CreateSandbox(root, error)) return Fail(error);
   if (!SeedFactoryAntennaTable(root)) return Fail("cannot seed the factory antenna table");
   fprintf(stderr, "kestra-sim: sandbox %s\n", root.c_str());
+  KeepTerminalForStatus(options, root);
   SetPaths(PathsUnder(root));
   UseMemoryDisplay();
   MirrorSysLogTo(root + "/var/log/kestra.log");
