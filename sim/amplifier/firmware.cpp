@@ -1,25 +1,15 @@
 #include "sim/amplifier/firmware.h"
 
 #include <cctype>
-#include <cstdarg>
 #include <cstdio>
 
 #include "amplifier/framing.h"
+#include "core/log.h"
 
 namespace {
 constexpr int CONFIG_PAGE_BYTES = 32;
 constexpr const char SERIAL_NUMBER[] = "A6-0012345";
 constexpr int GENERIC_SETTINGS_CHARS = 10;
-
-std::string Format(const char *fmt, ...) __attribute__((format(printf, 1, 2)));
-std::string Format(const char *fmt, ...) {
-  char buf[128];
-  va_list ap;
-  va_start(ap, fmt);
-  vsnprintf(buf, sizeof buf, fmt, ap);
-  va_end(ap);
-  return buf;
-}
 
 // A decimal field of exactly `len` characters, a '-' allowed in front.
 bool Decimal(const std::string &s, size_t pos, size_t len, long &value) {
@@ -55,9 +45,9 @@ bool Flag(const std::string &args, bool &value) {
 }
 
 std::string StatusReply(const AmpReadings &r) {
-  return Format("ST%X%X%04d%04d%04d%04d%04d%04d%X%X00%04d;", r.statusA, r.statusB, r.countInput,
-                r.countForward, r.countReflected, r.countCurrent, r.countTemp[0], r.countTemp[1],
-                r.statusC & 0xF, r.statusC >> 4, r.countPeak);
+  return StrPrintf("ST%X%X%04d%04d%04d%04d%04d%04d%X%X00%04d;", r.statusA, r.statusB, r.countInput,
+                   r.countForward, r.countReflected, r.countCurrent, r.countTemp[0], r.countTemp[1],
+                   r.statusC & 0xF, r.statusC >> 4, r.countPeak);
 }
 
 std::string ConfigPage(int page, int powerClassW) {
@@ -68,8 +58,8 @@ std::string ConfigPage(int page, int powerClassW) {
     bytes[0] = '0';  // region
     bytes[1] = powerClassW == 120 ? '1' : '0';
   }
-  std::string reply = Format("ER000%d", page);
-  for (uint8_t b : bytes) reply += Format("%02X", b);
+  std::string reply = StrPrintf("ER000%d", page);
+  for (uint8_t b : bytes) reply += StrPrintf("%02X", b);
   return reply + ";";
 }
 
@@ -77,7 +67,7 @@ using Handler = bool (*)(AmpModel &m, const std::string &args, std::string &repl
 
 bool DoVersion(AmpModel &, const std::string &args, std::string &reply) {
   if (args != "M") return false;
-  reply = Format("VSM%s;", AMP_FIRMWARE_VERSION);
+  reply = StrPrintf("VSM%s;", AMP_FIRMWARE_VERSION);
   return true;
 }
 
@@ -91,7 +81,7 @@ bool DoTuneMode(AmpModel &m, const std::string &args, std::string &reply) {
   bool on = false;
   if (!args.empty() && !Flag(args, on)) return false;
   if (!args.empty()) m.Controls().tuneDigit = on;
-  reply = Format("TU%d;", m.Controls().tuneDigit);
+  reply = StrPrintf("TU%d;", m.Controls().tuneDigit);
   return true;
 }
 
@@ -99,13 +89,13 @@ bool DoAntenna(AmpModel &m, const std::string &args, std::string &reply) {
   long n;
   if (!Decimal(args, 0, 1, n) || args.size() != 1 || n < 1 || n > 3) return false;
   m.Controls().antenna = int(n - 1);
-  reply = Format("SA%ld;", n);
+  reply = StrPrintf("SA%ld;", n);
   return true;
 }
 
 bool DoFreqCounter(AmpModel &m, const std::string &args, std::string &reply) {
   if (!args.empty()) return false;
-  reply = Format("FM%d%011u;", m.Controls().freqSensorInput, m.Readings().measuredFreqHz);
+  reply = StrPrintf("FM%d%011u;", m.Controls().freqSensorInput, m.Readings().measuredFreqHz);
   return true;
 }
 
@@ -123,7 +113,7 @@ bool DoTuneWord(AmpModel &m, const std::string &args, std::string &reply) {
     if (args.size() != 9 || args[0] != '1' || !Hex(args, 1, 8, word)) return false;
     m.Controls().tuneWord = uint32_t(word);
   }
-  reply = Format("MT1%08X;", m.Controls().tuneWord);
+  reply = StrPrintf("MT1%08X;", m.Controls().tuneWord);
   return true;
 }
 
@@ -210,7 +200,7 @@ bool DoFilter(AmpModel &m, const std::string &args, std::string &reply) {
       return false;
     m.Controls().filterMask = uint8_t(mask);
   }
-  reply = Format("SF30000%02x;", m.Controls().filterMask);
+  reply = StrPrintf("SF30000%02x;", m.Controls().filterMask);
   return true;
 }
 

@@ -1,8 +1,8 @@
 #include "sim/world/factory_tables.h"
 
-#include <cstdarg>
 #include <cstdio>
 
+#include "core/log.h"
 #include "platform/paths.h"
 #include "sim/amplifier/amp_model.h"
 #include "sim/world/sandbox.h"
@@ -46,16 +46,6 @@ constexpr unsigned LAST_ROW_START = 54500000;
 // Protection thresholds of every band: input W, current A, reflected W, forward W.
 constexpr double TS_PWIN_W = 15, TS_CURRENT_A = 12, TS_REFL_W = 30, TS_FWD_W = 140;
 
-std::string Line(const char *format, ...) __attribute__((format(printf, 1, 2)));
-std::string Line(const char *format, ...) {
-  char text[256];
-  va_list ap;
-  va_start(ap, format);
-  vsnprintf(text, sizeof text, format, ap);
-  va_end(ap);
-  return text;
-}
-
 bool Seed(const std::string &root, const std::string &targetPath, const std::string &text) {
   // The target's path, taken as relative to the sandbox root.
   return SeedFile(root, targetPath.substr(1), text);
@@ -67,15 +57,16 @@ std::string FactoryConfigText() {
       ";fStart fSecond Pfwd Nfwd Prefl Nrefl Pin Nin kCorr | PWIN(W) I(A) REFL(W) FWD(W) | "
       "L C x5 step\n";
   for (const FactoryRow &r : ROWS) {
-    text += Line("%u 0 150 %d 50 %d 20 %d %.3f %.0f %.1f %.0f %.0f", r.fStart, r.fwdCount,
-                 r.reflCount, r.pwinCount, r.kCorr, TS_PWIN_W, TS_CURRENT_A, TS_REFL_W, TS_FWD_W);
-    for (const auto &p : r.pairs) text += Line(" %d %d", p[0], p[1]);
-    text += Line(" %d\n", r.step);
+    text +=
+        StrPrintf("%u 0 150 %d 50 %d 20 %d %.3f %.0f %.1f %.0f %.0f", r.fStart, r.fwdCount,
+                  r.reflCount, r.pwinCount, r.kCorr, TS_PWIN_W, TS_CURRENT_A, TS_REFL_W, TS_FWD_W);
+    for (const auto &p : r.pairs) text += StrPrintf(" %d %d", p[0], p[1]);
+    text += StrPrintf(" %d\n", r.step);
   }
   const FactoryRow &last = ROWS[sizeof ROWS / sizeof ROWS[0] - 1];
-  text += Line("%u 0 150 %d 50 %d 20 %d %.3f %.0f %.1f %.0f %.0f 0 0 0 0 0 0 0 0 0 0 1\n",
-               LAST_ROW_START, last.fwdCount, last.reflCount, last.pwinCount, last.kCorr, TS_PWIN_W,
-               TS_CURRENT_A, TS_REFL_W, TS_FWD_W);
+  text += StrPrintf("%u 0 150 %d 50 %d 20 %d %.3f %.0f %.1f %.0f %.0f 0 0 0 0 0 0 0 0 0 0 1\n",
+                    LAST_ROW_START, last.fwdCount, last.reflCount, last.pwinCount, last.kCorr,
+                    TS_PWIN_W, TS_CURRENT_A, TS_REFL_W, TS_FWD_W);
   return text;
 }
 
@@ -94,7 +85,7 @@ std::string FactoryFilterText() {
       ";Fstart(hz)\tFstop         enabled   : 1= abilitata, l'ordine delle righe corrisponde al "
       "filtro di attivazione   j23 ultimo by pass (0 ,54000000)  verso esterno\n";
   for (const FreqRange &band : AMP_FILTER_BANDS)
-    text += Line("%.0f\t\t%.0f\t\t1 \n", band.lowHz, band.highHz);
+    text += StrPrintf("%.0f\t\t%.0f\t\t1 \n", band.lowHz, band.highHz);
   return text;
 }
 
