@@ -268,7 +268,8 @@ TEST_F(LinkSim, TheProtectionRoadFromHeatToAResetByTheErrorKey) {
   Event("amp temp 1 57");
   ASSERT_TRUE(Listed(ERR_TEMP1_ENDED));
   EXPECT_EQ(ExistError(works.works, ERR_TEMP1_HIGH), 0);
-  ASSERT_TRUE(WaitUntil([&] { return Controls().bypass; }));  // "AB1;"
+  // "AB1;" carried out, and seen by the unit in the next status reply.
+  ASSERT_TRUE(WaitUntil([&] { return Controls().bypass && l.ampBypass == 1; }));
   EXPECT_NE(works->errors.protState & 1, 0);
 
   // The error key: the reset goes out with priority and the list clears.
