@@ -34,7 +34,10 @@ std::string BandName(Works *works) {
 
 std::string ErrorCodes(Works *works) {
   std::string codes;
-  for (int32_t code : GetErrList(works)) codes += (codes.empty() ? "" : ",") + std::to_string(code);
+  for (int32_t code : GetErrList(works)) {
+    if (!codes.empty()) codes += ',';
+    codes += std::to_string(code);
+  }
   return codes.empty() ? "none" : codes;
 }
 }  // namespace
