@@ -10,23 +10,7 @@ namespace jpegenc {
 
 namespace {
 
-// 13-bit fixed-point constants of the separable transform.
-constexpr int kConstBits = 13;
-constexpr int kPass1Bits = 2;
-constexpr int16_t FIX_0_298631336 = 2446;
-constexpr int16_t FIX_0_390180644 = 3196;
-constexpr int16_t FIX_0_541196100 = 4433;
-constexpr int16_t FIX_0_765366865 = 6270;
-constexpr int16_t FIX_0_899976223 = 7373;
-constexpr int16_t FIX_1_175875602 = 9633;
-constexpr int16_t FIX_1_501321110 = 12299;
-constexpr int16_t FIX_1_847759065 = 15137;
-constexpr int16_t FIX_1_961570560 = 16069;
-constexpr int16_t FIX_2_053119869 = 16819;
-constexpr int16_t FIX_2_562915447 = 20995;
-constexpr int16_t FIX_3_072711026 = 25172;
-
-constexpr int32_t descale(int32_t x, int n) { return (x + (1 << (n - 1))) >> n; }
+using namespace jpegcommon;
 
 inline int32_t product(int16_t a, int16_t b) { return int32_t(a) * int32_t(b); }
 inline int16_t sum(int a, int b) { return int16_t(a + b); }

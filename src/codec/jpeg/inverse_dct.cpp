@@ -4,29 +4,17 @@
 #include <array>
 #include <cstring>
 
+#include "codec/jpeg/jpeg_common.h"
+
 namespace jpegdec {
 
 namespace {
 
-constexpr int kConstBits = 13;
-constexpr int kPass1Bits = 2;
+using namespace jpegcommon;
+
 constexpr int kPass1Shift = kConstBits - kPass1Bits;
 constexpr int kPass2Shift = kConstBits + kPass1Bits + 3;
 
-constexpr int32_t FIX_0_298631336 = 2446;
-constexpr int32_t FIX_0_390180644 = 3196;
-constexpr int32_t FIX_0_541196100 = 4433;
-constexpr int32_t FIX_0_765366865 = 6270;
-constexpr int32_t FIX_0_899976223 = 7373;
-constexpr int32_t FIX_1_175875602 = 9633;
-constexpr int32_t FIX_1_501321110 = 12299;
-constexpr int32_t FIX_1_847759065 = 15137;
-constexpr int32_t FIX_1_961570560 = 16069;
-constexpr int32_t FIX_2_053119869 = 16819;
-constexpr int32_t FIX_2_562915447 = 20995;
-constexpr int32_t FIX_3_072711026 = 25172;
-
-inline int32_t descale(int32_t x, int n) { return (x + (1 << (n - 1))) >> n; }
 // Intermediate values are kept to 16 bits so that no input, however corrupt,
 // can overflow the second pass; real images never come near the limit.
 inline int32_t saturate16(int32_t x) { return std::clamp(x, -32768, 32767); }
