@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   # toolchain
-  build-essential g++ clang libclang-rt-14-dev cmake ninja-build pkg-config git
+  build-essential g++ clang libclang-rt-14-dev cmake ninja-build pkg-config git ccache
   # product libraries
   libpng-dev libfreetype-dev libusb-1.0-0-dev libasound2-dev libopus-dev
   libssl-dev libglib2.0-dev
