@@ -1,5 +1,6 @@
 #include "sim/amplifier/amp_device.h"
 #include "sim/controller/controller_device.h"
+#include "sim/controller/screen_device.h"
 #include "sim/ft817/ft817.h"
 #include "sim/transceiver/transceiver.h"
 #include "sim/world/simulation.h"
@@ -7,6 +8,7 @@
 std::vector<std::unique_ptr<SimDevice>> MakeDevices(const SimContext &context) {
   std::vector<std::unique_ptr<SimDevice>> devices;
   devices.push_back(std::make_unique<ControllerDevice>(context));
+  devices.push_back(std::make_unique<ScreenDevice>());
   devices.push_back(std::make_unique<AmpDevice>(context));
   devices.push_back(std::make_unique<TransceiverSim>(context));
   devices.push_back(std::make_unique<Ft817Sim>(context));

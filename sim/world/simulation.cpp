@@ -130,6 +130,7 @@ void Simulation::RunEvents() {
   else Wait();
   RequestStop();
   TakeSnapshot();
+  for (const auto &d : devices_) d->UnitStopping();
   if (controller_) controller_->core.running = 0;
 }
 

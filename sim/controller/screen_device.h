@@ -1,0 +1,36 @@
+#pragma once
+// The unit's display as the world sees it (subject `screen`): snapshots at
+// chosen times, each with the texts of the frame it shows, and the texts of
+// the last frame the running unit showed (report section `screen`).
+#include <atomic>
+#include <mutex>
+
+#include "sim/controller/screen_texts.h"
+#include "sim/world/device.h"
+
+class ScreenDevice : public SimDevice {
+ public:
+  ScreenDevice();
+  ~ScreenDevice() override;
+
+  std::string Name() const override { return "screen"; }
+  std::vector<std::string> Subjects() const override { return {"screen"}; }
+  bool Start(std::string &) override { return true; }
+  void Stop() override {}
+  bool Apply(const ScenarioEvent &ev, std::string &error) override;
+  void Report(JsonWriter &json) override;
+  void AttachController(Works *works) override { works_ = works; }
+  void UnitStopping() override;
+
+ private:
+  struct Snapshot {
+    double t;
+    std::string file, error;
+    std::vector<ScreenText> texts;
+  };
+  std::atomic<Works *> works_{nullptr};
+  std::mutex mutex_;
+  std::vector<Snapshot> snapshots_;
+  std::vector<ScreenText> lastTexts_;
+  bool stopped_ = false;
+};
