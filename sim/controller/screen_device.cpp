@@ -1,24 +1,34 @@
 #include "sim/controller/screen_device.h"
 
+#include "core/clock.h"
 #include "core/works.h"
 #include "display/png_write.h"
 #include "sim/world/json.h"
 
-ScreenDevice::ScreenDevice() { RecordScreenTexts(); }
+namespace {
+constexpr double AWAIT_DEFAULT_S = 60;
+constexpr int AWAIT_POLL_MS = 20;
+}  // namespace
+
+ScreenDevice::ScreenDevice(const SimContext &context) : root_(context.root) { RecordScreenTexts(); }
 
 ScreenDevice::~ScreenDevice() { StopRecordingScreenTexts(); }
 
 bool ScreenDevice::Apply(const ScenarioEvent &ev, std::string &error) {
-  if (ev.verb != "snapshot" || ev.args.size() != 1) {
-    error = "'" + ev.text + "': screen verbs are snapshot FILE";
-    return false;
-  }
   Works *works = works_.load();
   if (!works) {
     error = "'" + ev.text + "': the controller is not running";
     return false;
   }
-  Snapshot s{ev.t, ev.args[0], {}, {}};
+  if (ev.verb == "snapshot" && ev.args.size() == 1) return Snap(works, ev, error);
+  if (ev.verb == "await" && !ev.args.empty()) return Await(works, ev, error);
+  error = "'" + ev.text + "': screen verbs are snapshot FILE, await TEXT [SECONDS]";
+  return false;
+}
+
+bool ScreenDevice::Snap(Works *works, const ScenarioEvent &ev, std::string &error) {
+  const std::string &name = ev.args[0];
+  Snapshot s{ev.t, name[0] == '/' ? name : root_ + "/" + name, {}, {}};
   {
     // The picture and its texts of the same frame.
     std::lock_guard<std::recursive_mutex> draw(works->display.drawMutex);
@@ -29,6 +39,26 @@ bool ScreenDevice::Apply(const ScenarioEvent &ev, std::string &error) {
   snapshots_.push_back(s);
   if (!s.error.empty()) error = "'" + ev.text + "': " + s.error;
   return s.error.empty();
+}
+
+bool ScreenDevice::Await(Works *works, const ScenarioEvent &ev, std::string &error) {
+  double seconds = AWAIT_DEFAULT_S;
+  if (ev.args.size() > 1 && !ArgDouble(ev, 1, seconds, error)) return false;
+  const std::string &text = ev.args[0];
+  auto shown = [&] {
+    for (const ScreenText &t : ShownScreenTexts())
+      if (t.text == text) return true;
+    return false;
+  };
+  int64_t end = MonotonicMicros() + int64_t(seconds * 1e6);
+  while (!shown()) {
+    if (!works->core.running || MonotonicMicros() > end) {
+      error = "'" + ev.text + "': not shown";
+      return false;
+    }
+    SleepMillis(AWAIT_POLL_MS);
+  }
+  return true;
 }
 
 void ScreenDevice::UnitStopping() {

@@ -1,16 +1,18 @@
 #pragma once
 // The unit's display as the world sees it (subject `screen`): snapshots at
-// chosen times, each with the texts of the frame it shows, and the texts of
-// the last frame the running unit showed (report section `screen`).
+// chosen times (a relative file name is under the sandbox root), each with
+// the texts of the frame it shows; a wait until a text is shown; and the
+// texts of the last frame the running unit showed (report section `screen`).
 #include <atomic>
 #include <mutex>
 
 #include "sim/controller/screen_texts.h"
 #include "sim/world/device.h"
+#include "sim/world/world.h"
 
 class ScreenDevice : public SimDevice {
  public:
-  ScreenDevice();
+  explicit ScreenDevice(const SimContext &context);
   ~ScreenDevice() override;
 
   std::string Name() const override { return "screen"; }
@@ -23,11 +25,16 @@ class ScreenDevice : public SimDevice {
   void UnitStopping() override;
 
  private:
+  bool Snap(Works *works, const ScenarioEvent &ev, std::string &error);
+  // Returns once a shown frame holds the text, or fails after the time-out.
+  bool Await(Works *works, const ScenarioEvent &ev, std::string &error);
+
   struct Snapshot {
     double t;
     std::string file, error;
     std::vector<ScreenText> texts;
   };
+  std::string root_;
   std::atomic<Works *> works_{nullptr};
   std::mutex mutex_;
   std::vector<Snapshot> snapshots_;

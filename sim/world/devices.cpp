@@ -8,7 +8,7 @@
 std::vector<std::unique_ptr<SimDevice>> MakeDevices(const SimContext &context) {
   std::vector<std::unique_ptr<SimDevice>> devices;
   devices.push_back(std::make_unique<ControllerDevice>(context));
-  devices.push_back(std::make_unique<ScreenDevice>());
+  devices.push_back(std::make_unique<ScreenDevice>(context));
   devices.push_back(std::make_unique<AmpDevice>(context));
   devices.push_back(std::make_unique<TransceiverSim>(context));
   devices.push_back(std::make_unique<Ft817Sim>(context));

@@ -39,6 +39,7 @@ bool Simulation::Prepare(std::string &error) {
     return false;
   }
   for (const ScenarioEvent &ev : events_) {
+    if (ev.subject == "sim" && ev.verb == "stop") continue;
     if (!DeviceFor(ev.subject)) {
       error = options_.scenario + ": line " + std::to_string(ev.line) + ": unknown subject '" +
               ev.subject + "'";
@@ -116,18 +117,27 @@ bool Simulation::WaitUntil(double t) {
 }
 
 void Simulation::RunEvents() {
+  bool stopped = false;
+  double previous = 0;  // when the last event was carried out
   for (const ScenarioEvent &ev : events_) {
-    if (options_.duration >= 0 && ev.t > options_.duration) break;
-    if (!WaitUntil(ev.t)) break;
+    double t = ev.relative ? previous + ev.t : ev.t;
+    if (options_.duration >= 0 && t > options_.duration) break;
+    if (!WaitUntil(t)) break;
     Applied a{ev, Elapsed(), {}};
-    if (SimDevice *d = DeviceFor(ev.subject)) {
+    if (ev.subject == "sim") {  // "sim stop": the scenario ends the run
+      stopped = true;
+    } else if (SimDevice *d = DeviceFor(ev.subject)) {
       if (!d->Apply(ev, a.error)) fprintf(stderr, "kestra-sim: %s\n", a.error.c_str());
     }
+    previous = Elapsed();
     std::lock_guard<std::mutex> lock(mutex_);
     applied_.push_back(a);
+    if (stopped) break;
   }
-  if (options_.duration >= 0) WaitUntil(options_.duration);
-  else Wait();
+  if (!stopped && options_.duration >= 0)
+    WaitUntil(options_.duration);
+  else if (!stopped)
+    Wait();
   RequestStop();
   TakeSnapshot();
   for (const auto &d : devices_) d->UnitStopping();
@@ -139,12 +149,16 @@ void Simulation::RunEvents() {
 void Simulation::TakeSnapshot() {
   if (options_.snapshot.empty()) return;
   std::string error;
-  if (!controller_) error = "no controller runs";
-  else SaveScreenPng(controller_, options_.snapshot, error);
+  if (!controller_)
+    error = "no controller runs";
+  else
+    SaveScreenPng(controller_, options_.snapshot, error);
   std::lock_guard<std::mutex> lock(mutex_);
   snapshotError_ = error;
-  if (error.empty()) fprintf(stderr, "kestra-sim: snapshot %s\n", options_.snapshot.c_str());
-  else fprintf(stderr, "kestra-sim: snapshot: %s\n", error.c_str());
+  if (error.empty())
+    fprintf(stderr, "kestra-sim: snapshot %s\n", options_.snapshot.c_str());
+  else
+    fprintf(stderr, "kestra-sim: snapshot: %s\n", error.c_str());
 }
 
 bool Simulation::WriteReport(std::string &error) {
@@ -156,8 +170,10 @@ bool Simulation::WriteReport(std::string &error) {
   json.Field("only", options_.only);
   if (!options_.snapshot.empty()) {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (snapshotError_.empty()) json.Field("snapshot", options_.snapshot);
-    else json.Field("snapshotError", snapshotError_);
+    if (snapshotError_.empty())
+      json.Field("snapshot", options_.snapshot);
+    else
+      json.Field("snapshotError", snapshotError_);
   }
   json.EndObject();
   json.Key("events").BeginArray();

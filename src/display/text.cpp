@@ -1,5 +1,6 @@
 #include "display/text.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstring>
 #include <mutex>
@@ -141,23 +142,28 @@ uint8_t Blend(uint8_t old, uint8_t colour, uint8_t a) {
 }
 
 // The bitmap's bottom row lands on the baseline plus the glyph's descent and
-// its left column at the pen.
+// its left column at the pen. Only pixels whose four bytes lie inside the
+// buffer are touched; in a row they are one stretch.
 void BlendGlyph(FrameBuffer *fb, const GlyphView &glyph, const FT_Vector &pen,
                 const uint8_t bgr[3]) {
   if (!glyph.gray) return;
   int64_t left = pen.x / 64;
   int64_t bottom = (pen.y + glyph.height - glyph.bearingY) / 64;
+  int64_t size = fb->pixelSize, limit = int64_t(fb->memSize) - 4;
   int rows = glyph.rows, pitch = glyph.pitch;
   for (int i = 0; i < rows; i++) {
     const uint8_t *coverage = glyph.coverage + size_t(rows - 1 - i) * pitch;
-    int64_t rowOffset = (bottom - i) * int64_t(fb->lineSize);
-    for (int j = 0; j < pitch; j++) {
-      int64_t offset = (left + j) * int64_t(fb->pixelSize) + rowOffset;
-      if (offset < 0 || offset + 3 >= int64_t(fb->memSize)) continue;
-      uint8_t *p = fb->work + offset;
+    int64_t start = left * size + (bottom - i) * int64_t(fb->lineSize);
+    int64_t first = start < 0 ? (size - 1 - start) / size : 0;
+    int64_t end = start > limit ? 0 : std::min<int64_t>(pitch, (limit - start) / size + 1);
+    for (int64_t j = first; j < end; j++) {
+      uint8_t *p = fb->work + start + j * size;
       uint8_t a = coverage[j];
-      if (a != 0)
+      if (a == 255) {
+        p[0] = bgr[0], p[1] = bgr[1], p[2] = bgr[2];
+      } else if (a != 0) {
         for (int k = 0; k < 3; k++) p[k] = Blend(p[k], bgr[k], a);
+      }
       p[3] = 0;
     }
   }
