@@ -15,8 +15,7 @@ bool ParseNumber(const std::string &text, double &value) {
 }
 }  // namespace
 
-bool ParseScenario(const std::string &text, std::vector<ScenarioEvent> &events,
-                   std::string &error) {
+bool ParseScenario(const std::string &text, std::vector<ScenarioEvent> &events, std::string &error) {
   std::istringstream in(text);
   std::string line;
   int number = 0;

@@ -134,10 +134,13 @@ void Simulation::RunEvents() {
     applied_.push_back(a);
     if (stopped) break;
   }
-  if (!stopped && options_.duration >= 0)
+  if (stopped) {
+    // the scenario ended the run
+  } else if (options_.duration >= 0) {
     WaitUntil(options_.duration);
-  else if (!stopped)
+  } else {
     Wait();
+  }
   RequestStop();
   TakeSnapshot();
   for (const auto &d : devices_) d->UnitStopping();
@@ -149,16 +152,12 @@ void Simulation::RunEvents() {
 void Simulation::TakeSnapshot() {
   if (options_.snapshot.empty()) return;
   std::string error;
-  if (!controller_)
-    error = "no controller runs";
-  else
-    SaveScreenPng(controller_, options_.snapshot, error);
+  if (!controller_) error = "no controller runs";
+  else SaveScreenPng(controller_, options_.snapshot, error);
   std::lock_guard<std::mutex> lock(mutex_);
   snapshotError_ = error;
-  if (error.empty())
-    fprintf(stderr, "kestra-sim: snapshot %s\n", options_.snapshot.c_str());
-  else
-    fprintf(stderr, "kestra-sim: snapshot: %s\n", error.c_str());
+  if (error.empty()) fprintf(stderr, "kestra-sim: snapshot %s\n", options_.snapshot.c_str());
+  else fprintf(stderr, "kestra-sim: snapshot: %s\n", error.c_str());
 }
 
 bool Simulation::WriteReport(std::string &error) {
@@ -170,10 +169,8 @@ bool Simulation::WriteReport(std::string &error) {
   json.Field("only", options_.only);
   if (!options_.snapshot.empty()) {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (snapshotError_.empty())
-      json.Field("snapshot", options_.snapshot);
-    else
-      json.Field("snapshotError", snapshotError_);
+    if (snapshotError_.empty()) json.Field("snapshot", options_.snapshot);
+    else json.Field("snapshotError", snapshotError_);
   }
   json.EndObject();
   json.Key("events").BeginArray();
