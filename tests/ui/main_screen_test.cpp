@@ -64,7 +64,7 @@ TEST_F(TimerScreen, EveryPassComposesTheWholeMainScreen) {
   EXPECT_NE(Find(texts, "FORWARD"), nullptr);
   EXPECT_NE(Find(texts, "KRVTAVO"), nullptr);
   // The top line: date and time, right-aligned to x 780.
-  const ScreenText &top = texts.at(0);
+  ScreenText top = texts.at(0);
   EXPECT_EQ(top.y, 17);
   EXPECT_EQ(top.x + getStringSpace(6, top.text.c_str()), 780);
   EXPECT_EQ(top.text.size(), 20u);  // the empty network text, a blank, the date
