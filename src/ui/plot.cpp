@@ -62,7 +62,8 @@ void DrawTrace(Works *works, double bottom, double top) {
   const float *levels = works->trx.spectrum->work;
   double offset = works->cfg.OffsetPlot;
   int first = works->ui.mainWindow == MODE_PLOT_NARROW ? NARROW_FIRST_BIN : 0;
-  int bins = std::clamp(xRangeEnd.load(), 2, WIDE_BINS);
+  // The mode and the bin count change apart (another thread): never past the array.
+  int bins = std::clamp(xRangeEnd.load(), 2, std::min(WIDE_BINS, SPECTRUM_POINTS - first));
   PlotPoint from = CalculatePoint(bottom, top, 0, levels[first] + offset);
   for (int i = 0; i + 1 < bins; i++) {
     PlotPoint to = CalculatePoint(bottom, top, i + 1, levels[first + i + 1] + offset);
