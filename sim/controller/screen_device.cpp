@@ -52,7 +52,7 @@ bool ScreenDevice::Await(Works *works, const ScenarioEvent &ev, std::string &err
   };
   int64_t end = MonotonicMicros() + int64_t(seconds * 1e6);
   while (!shown()) {
-    if (!works->core.running || MonotonicMicros() > end) {
+    if (interrupted_ || !works->core.running || MonotonicMicros() > end) {
       error = "'" + ev.text + "': not shown";
       return false;
     }

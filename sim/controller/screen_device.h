@@ -23,6 +23,7 @@ class ScreenDevice : public SimDevice {
   void Report(JsonWriter &json) override;
   void AttachController(Works *works) override { works_ = works; }
   void UnitStopping() override;
+  void Interrupt() override { interrupted_ = true; }
 
  private:
   bool Snap(Works *works, const ScenarioEvent &ev, std::string &error);
@@ -36,6 +37,7 @@ class ScreenDevice : public SimDevice {
   };
   std::string root_;
   std::atomic<Works *> works_{nullptr};
+  std::atomic<bool> interrupted_{false};
   std::mutex mutex_;
   std::vector<Snapshot> snapshots_;
   std::vector<ScreenText> lastTexts_;

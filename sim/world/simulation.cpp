@@ -91,6 +91,7 @@ void Simulation::Wait() {
 }
 
 void Simulation::RequestStop() {
+  for (const auto &d : devices_) d->Interrupt();
   std::lock_guard<std::mutex> lock(mutex_);
   stop_ = true;
   wake_.notify_all();
