@@ -58,7 +58,7 @@ void DecayPeak(std::atomic<float> &peak, std::atomic<int32_t> &hold, std::atomic
   }
 }
 
-// The second meter's value in its own units, its full scale and captions.
+// The second meter's needle value in its own units and its full scale.
 struct AuxMeter {
   float value;
   double fullScale;
