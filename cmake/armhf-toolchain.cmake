@@ -10,7 +10,9 @@ set(CMAKE_LIBRARY_ARCHITECTURE ${KESTRA_TRIPLET})
 
 set(KESTRA_BOARD_FLAGS "-mcpu=cortex-a7 -mfpu=neon-vfpv4 -mfloat-abi=hard")
 set(CMAKE_C_FLAGS_INIT "${KESTRA_BOARD_FLAGS}")
-set(CMAKE_CXX_FLAGS_INIT "${KESTRA_BOARD_FLAGS}")
+# -Wno-psabi: GCC's note that passing some structures changed in GCC 7.1;
+# everything here is built by the same compiler.
+set(CMAKE_CXX_FLAGS_INIT "${KESTRA_BOARD_FLAGS} -Wno-psabi")
 
 # Multiarch keeps the armhf libraries in the host's own tree, so there is no
 # sysroot; pkg-config must only see their armhf descriptions.
@@ -21,3 +23,4 @@ set(ENV{PKG_CONFIG_LIBDIR} /usr/lib/${KESTRA_TRIPLET}/pkgconfig:/usr/share/pkgco
 # multiarch ones, so the emulator needs no prefix.
 find_program(KESTRA_QEMU_ARM qemu-arm REQUIRED)
 set(CMAKE_CROSSCOMPILING_EMULATOR ${KESTRA_QEMU_ARM})
+set(KESTRA_DEBIAN_ARCH armhf)  # the package's architecture
