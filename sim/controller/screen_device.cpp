@@ -22,7 +22,7 @@ bool ScreenDevice::Apply(const ScenarioEvent &ev, std::string &error) {
   }
   if (ev.verb == "snapshot" && ev.args.size() == 1) return Snap(works, ev, error);
   if (ev.verb == "await" && !ev.args.empty()) return Await(works, ev, error);
-  error = "'" + ev.text + "': screen verbs are snapshot FILE, await TEXT [SECONDS]";
+  error = "'" + ev.text + "': screen verbs are snapshot FILE, await TEXT [within SECONDS]";
   return false;
 }
 
@@ -43,8 +43,13 @@ bool ScreenDevice::Snap(Works *works, const ScenarioEvent &ev, std::string &erro
 
 bool ScreenDevice::Await(Works *works, const ScenarioEvent &ev, std::string &error) {
   double seconds = AWAIT_DEFAULT_S;
-  if (ev.args.size() > 1 && !ArgDouble(ev, 1, seconds, error)) return false;
-  const std::string &text = ev.args[0];
+  size_t words = ev.args.size();
+  if (words >= 3 && ev.args[words - 2] == "within") {
+    if (!ArgDouble(ev, words - 1, seconds, error)) return false;
+    words -= 2;
+  }
+  std::string text;
+  for (size_t i = 0; i < words; i++) text += (i ? " " : "") + ev.args[i];
   auto shown = [&] {
     for (const ScreenText &t : ShownScreenTexts())
       if (t.text == text) return true;

@@ -75,24 +75,26 @@ void ExpectGrid(const Snapshot &s, int columns, const char *left, const char *ri
 TEST(Screens, MainWindowsStatusAreaErrorTileAndInformationPage) {
   // Each step waits for the screen it needs, so that the start-up's length
   // and the machine's load do not matter.
-  ScenarioRun r =
-      RunSimScenario("screens", "WebSocket: 0\n",
-                     "1 antenna 1 load 100 0\n1 trx freq 14074000\n1 trx drive 3\n"
-                     "1 screen await FORWARD 150\n"
-                     "+0.5 trx tx on\n+0 screen await TX\n+1 screen snapshot w1.png\n"
-                     "+0 unit view 2\n+0 screen await SWR\n+1 screen snapshot w2.png\n"
-                     "+0 unit view 3\n+0 screen await PRWIN\n+1 screen snapshot w3.png\n"
-                     "+0 unit view 4\n+0 screen await dBm\n+1 screen snapshot w4.png\n"
-                     "+0 unit view 5\n+0 screen await +40\n+1 screen snapshot w5.png\n"
-                     "+0 trx tx off\n+0 unit view 1\n+2 screen snapshot rx.png\n"
-                     "+0 trx freq 27000000\n+0 screen await NOPA\n"
-                     "+0.5 screen snapshot nopa.png\n"
-                     "+0 amp temp 2 90\n+0 screen await 2-Warning\n"
-                     "+0.5 screen snapshot tile.png\n"
-                     "+0 unit info on\n+0 screen await VERSION\n"
-                     "+0.5 screen snapshot info.png\n+2.5 screen snapshot info2.png\n"
-                     "+0 sim stop\n",
-                     240, "", true);
+  ScenarioRun r = RunSimScenario(
+      SimScenario{"screens",
+                  "WebSocket: 0\n",
+                  "1 antenna 1 load 100 0\n1 trx freq 14074000\n1 trx drive 3\n"
+                  "1 screen await FORWARD within 150\n"
+                  "+0.5 trx tx on\n+0 screen await TX\n+1 screen snapshot w1.png\n"
+                  "+0 unit view 2\n+0 screen await SWR\n+1 screen snapshot w2.png\n"
+                  "+0 unit view 3\n+0 screen await PRWIN\n+1 screen snapshot w3.png\n"
+                  "+0 unit view 4\n+0 screen await dBm\n+1 screen snapshot w4.png\n"
+                  "+0 unit view 5\n+0 screen await +40\n+1 screen snapshot w5.png\n"
+                  "+0 trx tx off\n+0 unit view 1\n+2 screen snapshot rx.png\n"
+                  "+0 trx freq 27000000\n+0 screen await NOPA\n+0.5 screen snapshot nopa.png\n"
+                  "+0 amp temp 2 90\n+0 screen await 2-Warning\n+0.5 screen snapshot tile.png\n"
+                  "+0 unit info on\n+0 screen await VERSION\n"
+                  "+0.5 screen snapshot info.png\n+2.5 screen snapshot info2.png\n"
+                  "+0 sim stop\n",
+                  240,
+                  {},
+                  true,
+                  true});
   ASSERT_EQ(r.run.exitStatus, 0) << r.run.output;
   EXPECT_EQ(r.report.find("\"error\":"), std::string::npos) << "a step failed";
 
@@ -172,14 +174,20 @@ TEST(Screens, UnitsDebugLinesAndTheInformationPageInAGenericBank) {
   std::string openAndClose =
       "+0 unit info on\n+0 screen await VERSION\n"
       "+0 unit info off\n+0 screen await FORWARD\n";
-  ScenarioRun r = RunSimScenario(
-      "screens-generic", "WebSocket: 0\nTempMode: 1\nPowerUnits: 1\nEnableDebug: 1\n",
+  // The page shows the power class once the amplifier has told it.
+  ScenarioRun r = RunSimScenario(SimScenario{
+      "screens-generic",
+      "WebSocket: 0\nTempMode: 1\nPowerUnits: 1\nEnableDebug: 1\n",
       "0 amp class 120\n1 radio freq 14074000\n1 antenna 1 load 50 0\n1 radio drive 3.6\n"
-      "1 screen await FORWARD 150\n+1.5 screen snapshot main.png\n"
-      "+0 unit info on\n+0 screen await VERSION\n+0.5 screen snapshot info.png\n"
-      "+0 unit info off\n+0 screen await FORWARD\n" +
+      "1 screen await FORWARD within 150\n+0 unit info on\n"
+      "+0 screen await A6-0012345 (REV B), TYPE: EU, MAXPOWER: 120W\n"
+      "+0.5 screen snapshot info.png\n+0 unit info off\n+0 screen await FORWARD\n"
+      "+1 screen snapshot main.png\n" +
           openAndClose + openAndClose + "+0.5 screen snapshot after.png\n+0 sim stop\n",
-      240, "!Gen\n20m 14000000 14350000 1 1 0 0 0.0\n", true);
+      240,
+      {{"opt/set/antenna_b1.txt", "!Gen\n20m 14000000 14350000 1 1 0 0 0.0\n"}},
+      true,
+      true});
   ASSERT_EQ(r.run.exitStatus, 0) << r.run.output;
   EXPECT_EQ(r.report.find("\"error\":"), std::string::npos) << "a step failed";
 
