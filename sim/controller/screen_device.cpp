@@ -1,14 +1,9 @@
 #include "sim/controller/screen_device.h"
 
-#include "core/clock.h"
 #include "core/works.h"
 #include "display/png_write.h"
+#include "sim/world/await.h"
 #include "sim/world/json.h"
-
-namespace {
-constexpr double AWAIT_DEFAULT_S = 60;
-constexpr int AWAIT_POLL_MS = 20;
-}  // namespace
 
 ScreenDevice::ScreenDevice(const SimContext &context) : root_(context.root) { RecordScreenTexts(); }
 
@@ -42,28 +37,18 @@ bool ScreenDevice::Snap(Works *works, const ScenarioEvent &ev, std::string &erro
 }
 
 bool ScreenDevice::Await(Works *works, const ScenarioEvent &ev, std::string &error) {
-  double seconds = AWAIT_DEFAULT_S;
-  size_t words = ev.args.size();
-  if (words >= 3 && ev.args[words - 2] == "within") {
-    if (!ArgDouble(ev, words - 1, seconds, error)) return false;
-    words -= 2;
-  }
+  double seconds = AWAIT_DEFAULT_SECONDS;
   std::string text;
-  for (size_t i = 0; i < words; i++) text += (i ? " " : "") + ev.args[i];
+  if (!AwaitArgs(ev, text, seconds, error)) return false;
   auto shown = [&] {
+    if (!works->core.running) return true;
     for (const ScreenText &t : ShownScreenTexts())
       if (t.text == text) return true;
     return false;
   };
-  int64_t end = MonotonicMicros() + int64_t(seconds * 1e6);
-  while (!shown()) {
-    if (interrupted_ || !works->core.running || MonotonicMicros() > end) {
-      error = "'" + ev.text + "': not shown";
-      return false;
-    }
-    SleepMillis(AWAIT_POLL_MS);
-  }
-  return true;
+  if (AwaitUntil(shown, seconds, interrupted_) && works->core.running) return true;
+  error = "'" + ev.text + "': not shown";
+  return false;
 }
 
 void ScreenDevice::UnitStopping() {
