@@ -8,9 +8,7 @@
 
 struct CoreState {
   std::atomic<int32_t> running{0};  // 1 while the program runs
-  // What main returns; a device failure that ends the unit sets it.
-  std::atomic<int32_t> exitStatus{0};
-  char version[8]{};  // program version text
+  char version[8]{};                // program version text
 
   // Port failure shown by the timer: >0 show linkErrMsg, −1 restore the screen.
   std::atomic<int32_t> linkErrState{0};
@@ -27,11 +25,14 @@ struct CoreState {
   // Periodic timer.
   std::atomic<int32_t> timerPeriod{0};  // µs pause at the end of each pass
   std::atomic<uint8_t> screenSaverOn{0};
-  std::atomic<int32_t> tavoTx{0};     // companion transceiver reports transmission
-  std::atomic<uint32_t> lastFreq{0};  // frequency the settings were last applied for
-  std::atomic<int32_t> forceFreq{0};  // −1 forces a re-application on the next pass
-  std::atomic<uint8_t> redraw{0};     // reload the main background on the next pass
-  double tempLogTimer = 0;            // ms since the last temperature-log line (timer only)
+  std::atomic<int32_t> tavoTx{0};       // companion transceiver reports transmission
+  std::atomic<uint32_t> lastFreq{0};    // frequency the settings were last applied for
+  std::atomic<int32_t> forceFreq{0};    // −1 forces a re-application on the next pass
+  std::atomic<uint8_t> redraw{0};       // reload the main background on the next pass
+  double tempLogTimer = 0;              // ms since the last temperature-log line (timer only)
+
+  // What main returns; a device failure that ends the unit sets it.
+  std::atomic<int32_t> exitStatus{0};
 };
 
 // Cursor positions of the menu's address editors.
