@@ -24,14 +24,9 @@ struct KeyName {
 const KeyName KEY_NAMES[] = {
     {"F10", KEY_F10}, {"F11", KEY_F11}, {"F12", KEY_F12}, {"SYSRQ", KEY_SYSRQ}};
 
-bool Fail(const ScenarioEvent &ev, const std::string &why, std::string &error) {
-  error = "'" + ev.text + "': " + why;
-  return false;
-}
-
 // F10, F11, F12, SYSRQ or a key code.
 bool KeyCode(const ScenarioEvent &ev, int &code, std::string &error) {
-  if (ev.args.empty()) return Fail(ev, "which key?", error);
+  if (ev.args.empty()) return RefuseEvent(ev, "which key?", error);
   for (const KeyName &k : KEY_NAMES) {
     if (ev.args[0] != k.name) continue;
     code = k.code;
@@ -39,7 +34,7 @@ bool KeyCode(const ScenarioEvent &ev, int &code, std::string &error) {
   }
   long n = 0;
   if (!ArgInt(ev, 0, n, error)) return false;
-  if (n < 1 || n > KEY_MAX) return Fail(ev, "no such key code", error);
+  if (n < 1 || n > KEY_MAX) return RefuseEvent(ev, "no such key code", error);
   code = int(n);
   return true;
 }
@@ -119,7 +114,8 @@ bool KeyboardDevice::Apply(const ScenarioEvent &ev, std::string &error) {
     SendKey(code, KEY_RELEASED);
   } else if (v == "hold") {
     if (!KeyCode(ev, code, error) || !ArgDouble(ev, 1, seconds, error)) return false;
-    if (seconds < 0 || seconds > MAX_HOLD_SECONDS) return Fail(ev, "0 to 600 seconds", error);
+    if (seconds < 0 || seconds > MAX_HOLD_SECONDS)
+      return RefuseEvent(ev, "0 to 600 seconds", error);
     SendKey(code, KEY_PRESSED);
     for (double t = REPEAT_SECONDS; t < seconds; t += REPEAT_SECONDS)
       actions_.After(t, [this, code] { SendKey(code, KEY_REPEATED); });
@@ -129,7 +125,7 @@ bool KeyboardDevice::Apply(const ScenarioEvent &ev, std::string &error) {
   } else if (v == "plug") {
     return Plug(error);
   } else {
-    return Fail(ev, "keyboard takes press KEY, hold KEY SECONDS, unplug, plug", error);
+    return RefuseEvent(ev, "keyboard takes press KEY, hold KEY SECONDS, unplug, plug", error);
   }
   return true;
 }

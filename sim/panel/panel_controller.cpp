@@ -8,12 +8,14 @@ constexpr double DIVIDER = 118, DIVIDER_HIGH_POWER = 348;
 constexpr double SUPPLY_VOLTS = 13.8, SUPPLY_VOLTS_HIGH_POWER = 48.0;
 constexpr int REPLY_BITS = 12;
 constexpr size_t MAX_RECORDED = 100000;
-}  // namespace
 
+// The count the converter gives for `volts` through a divider that the unit
+// reads back as n × 3.3 × k / 255 / 18.
 uint8_t SupplyCount(double volts, double k) {
   double n = std::round(volts * 255 * 18 / (3.3 * k));
   return static_cast<uint8_t>(std::clamp(n, 0.0, 255.0));
 }
+}  // namespace
 
 void PanelController::Reset() {
   phase_ = Phase::Listening;

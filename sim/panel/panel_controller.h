@@ -15,10 +15,6 @@ struct PanelCommand {
   uint8_t byte;
 };
 
-// The count the controller's converter gives for `volts` through a divider
-// that the unit reads back as n × 3.3 × k / 255 / 18.
-uint8_t SupplyCount(double volts, double k);
-
 class PanelController {
  public:
   // Called on every clock edge with the data line as the unit drives it.
@@ -33,7 +29,6 @@ class PanelController {
   void SetNow(std::function<double()> now) { now_ = std::move(now); }
   void SetSupply(int cls, double volts);     // classes 1..3
   void SetRawReply(int cls, uint8_t count);  // classes 0..3, instead of a measurement
-  void SetVersion(uint8_t version) { SetRawReply(0, version); }
   void SetFiller(uint8_t bits) { filler_ = bits & 0xF; }
   void SetAbsent(bool absent) { absent_ = absent; }
   void SetAmpPowerClass(std::function<int()> watts) { ampClass_ = std::move(watts); }

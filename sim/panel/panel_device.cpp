@@ -8,14 +8,9 @@ namespace {
 constexpr double DEFAULT_PRESS_SECONDS = 0.1;
 constexpr long MAX_GLITCHES = 1000;
 
-bool Fail(const ScenarioEvent &ev, const std::string &why, std::string &error) {
-  error = "'" + ev.text + "': " + why;
-  return false;
-}
-
 bool KeyArg(const ScenarioEvent &ev, long &key, std::string &error) {
   if (!ArgInt(ev, 0, key, error)) return false;
-  return key >= 1 && key <= 6 ? true : Fail(ev, "the keys are 1 to 6", error);
+  return key >= 1 && key <= 6 ? true : RefuseEvent(ev, "the keys are 1 to 6", error);
 }
 
 // `panel supply 12|15|amp VOLTS`: the supply class the controller measures.
@@ -73,7 +68,8 @@ bool PanelDevice::ApplyKey(const ScenarioEvent &ev, std::string &error) {
   if (v == "bounce") {
     long glitches = 0;
     if (!ArgInt(ev, 1, glitches, error)) return false;
-    if (glitches < 1 || glitches > MAX_GLITCHES) return Fail(ev, "1 to 1000 glitches", error);
+    if (glitches < 1 || glitches > MAX_GLITCHES)
+      return RefuseEvent(ev, "1 to 1000 glitches", error);
     model_.Bounce(int(key), int(glitches));
     return true;
   }
@@ -86,32 +82,39 @@ bool PanelDevice::ApplyKey(const ScenarioEvent &ev, std::string &error) {
 
 bool PanelDevice::ApplyController(const ScenarioEvent &ev, std::string &error) {
   const std::string &v = ev.verb;
-  double value = 0;
-  long n = 0;
-  int cls = 0;
   if (v == "supply") {
+    int cls = 0;
+    double volts = 0;
     if (ev.args.empty() || !SupplyClass(ev.args[0], cls))
-      return Fail(ev, "the supplies are 12, 15 and amp", error);
-    if (!ArgDouble(ev, 1, value, error)) return false;
-    model_.WithController([&](PanelController &c) { c.SetSupply(cls, value); });
-  } else if (v == "reply" || v == "version") {
-    size_t at = v == "reply" ? 1 : 0;
-    if (v == "reply" && !ArgInt(ev, 0, n, error)) return false;
-    if (n < 0 || n > 3) return Fail(ev, "the classes are 0 to 3", error);
-    cls = int(n);
-    if (!ArgInt(ev, at, n, error)) return false;
-    if (n < 0 || n > 255) return Fail(ev, "a reply is one byte", error);
-    model_.WithController([&](PanelController &c) { c.SetRawReply(cls, uint8_t(n)); });
-  } else if (v == "absent") {
-    bool on = !ev.args.empty() && ev.args[0] == "on";
-    if (!on && (ev.args.empty() || ev.args[0] != "off")) return Fail(ev, "absent on|off", error);
-    model_.WithController([&](PanelController &c) { c.SetAbsent(on); });
-  } else {
-    return Fail(ev,
-                "panel takes press K [SECONDS], down K, up K, bounce K N, supply 12|15|amp VOLTS, "
-                "reply CLASS COUNT, version N, absent on|off",
-                error);
+      return RefuseEvent(ev, "the supplies are 12, 15 and amp", error);
+    if (!ArgDouble(ev, 1, volts, error)) return false;
+    model_.WithController([&](PanelController &c) { c.SetSupply(cls, volts); });
+    return true;
   }
+  if (v == "reply") {
+    long cls = 0;
+    if (!ArgInt(ev, 0, cls, error)) return false;
+    if (cls < 0 || cls > 3) return RefuseEvent(ev, "the classes are 0 to 3", error);
+    return ApplyRawReply(ev, 1, int(cls), error);
+  }
+  if (v == "version") return ApplyRawReply(ev, 0, 0, error);
+  if (v == "absent" && !ev.args.empty() && (ev.args[0] == "on" || ev.args[0] == "off")) {
+    bool on = ev.args[0] == "on";
+    model_.WithController([&](PanelController &c) { c.SetAbsent(on); });
+    return true;
+  }
+  return RefuseEvent(ev,
+                     "panel takes press K [SECONDS], down K, up K, bounce K N, supply 12|15|amp "
+                     "VOLTS, reply CLASS COUNT, version N, absent on|off",
+                     error);
+}
+
+// The reply byte of class `cls`, from argument `at`.
+bool PanelDevice::ApplyRawReply(const ScenarioEvent &ev, size_t at, int cls, std::string &error) {
+  long count = 0;
+  if (!ArgInt(ev, at, count, error)) return false;
+  if (count < 0 || count > 255) return RefuseEvent(ev, "a reply is one byte", error);
+  model_.WithController([&](PanelController &c) { c.SetRawReply(cls, uint8_t(count)); });
   return true;
 }
 

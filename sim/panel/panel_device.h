@@ -37,6 +37,7 @@ class PanelDevice : public SimDevice {
   double Now() const;
   bool ApplyKey(const ScenarioEvent &ev, std::string &error);
   bool ApplyController(const ScenarioEvent &ev, std::string &error);
+  bool ApplyRawReply(const ScenarioEvent &ev, size_t at, int cls, std::string &error);
 
   SimContext context_;
   World ownWorld_;

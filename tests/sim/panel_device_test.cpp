@@ -1,5 +1,6 @@
-// The simulated front-panel controller's readings, as the unit converts them.
-#include "sim/panel/panel_controller.h"
+// The simulated front panel: its controller's readings as the unit converts
+// them, its side of the byte exchange, and the events it refuses.
+#include "sim/panel/panel_device.h"
 
 #include <gtest/gtest.h>
 
@@ -57,4 +58,18 @@ TEST(PanelController, AnswersOnlyAfterAWholeCommandAndStopsAfterTwelveBits) {
   for (int i = 0; i < 5; i++) c.ClockEdge(false, true);
   c.DataDirection(false);
   EXPECT_EQ(c.FramingErrors(), 1);
+}
+
+TEST(PanelDevice, RefusesEventsOutsideItsKeysClassesAndBytes) {
+  PanelDevice panel{SimContext{}};
+  for (const char *text :
+       {"panel press 0", "panel down 7", "panel bounce 6 0", "panel bounce 6", "panel supply 9 12",
+        "panel supply amp", "panel reply 4 10", "panel reply 1 256", "panel version -1",
+        "panel absent maybe", "panel shout"}) {
+    std::vector<ScenarioEvent> events;
+    std::string error;
+    ASSERT_TRUE(ParseScenario(std::string("0 ") + text, events, error)) << error;
+    EXPECT_FALSE(panel.Apply(events[0], error)) << text;
+    EXPECT_NE(error.find(text + 6), std::string::npos) << error;  // names the event
+  }
 }
