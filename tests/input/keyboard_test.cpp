@@ -129,8 +129,7 @@ TEST_F(KeyboardThreadTest, ServiceKeysActOnceAndF12EndsTheProgram) {
   EXPECT_TRUE(log.SysHas("Exited by KEY_F12"));
   EXPECT_EQ(box.Read(box.Root() + "/var/sim/stty"), "-echo\nsane\n");
   // The simulated device is a FIFO: the failed grab is noted and reading goes on.
-  EXPECT_EQ(
-      Count(log, "Cannot grab " + device.Path() + ", error 25 -Inappropriate ioctl for device"), 1);
+  EXPECT_TRUE(log.SysHas("Cannot grab " + device.Path() + ", error ", LOG_PRIO_ERR));
   EXPECT_EQ(log.Sys().back().text, "Exited by KEY_F12");  // the other keys logged nothing
 }
 
