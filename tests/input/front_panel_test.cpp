@@ -14,7 +14,7 @@
 #include "input/panel_mailbox.h"
 #include "sim/panel/gpio_model.h"
 #include "tests/support/sandbox.h"
-#include "tests/support/stepped_clock.h"
+#include "tests/support/test_clock.h"
 
 namespace {
 constexpr uint32_t KEY_LINES = 0x0FC00000;
@@ -22,17 +22,20 @@ constexpr uint32_t KEY_LINES = 0x0FC00000;
 class FrontPanelTest : public ::testing::Test {
  protected:
   void SetUp() override {
+    previous = InstallDrivenClock(0);
     UseSimulatedGpio(&model);
-    model.WithController(
-        [](PanelController &c) { c.SetNow([] { return SteppedClock::Now() / 1e6; }); });
+    model.WithController([](PanelController &c) { c.SetNow([] { return DrivenMicros() / 1e6; }); });
     works->core.running = 1;
     works->input.panelThreadRunning = 1;
     ASSERT_TRUE(GpioSetUp(works.works, ctx));
   }
-  void TearDown() override { UseSimulatedGpio(nullptr); }
+  void TearDown() override {
+    UseSimulatedGpio(nullptr);
+    SetClockSource(previous);
+  }
 
   void Passes(double seconds) {
-    for (int64_t end = SteppedClock::Now() + int64_t(seconds * 1e6); SteppedClock::Now() < end;)
+    for (int64_t end = DrivenMicros() + int64_t(seconds * 1e6); DrivenMicros() < end;)
       GpioPass(works.works, ctx);
   }
   std::vector<PanelCommand> Received() {
@@ -46,7 +49,7 @@ class FrontPanelTest : public ::testing::Test {
     return bytes;
   }
 
-  SteppedClock clock;
+  ClockSource previous;
   TestWorks works;
   LogCapture log;
   GpioModel model;

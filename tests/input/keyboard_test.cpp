@@ -11,7 +11,7 @@
 #include "input/keyboard_events.h"
 #include "sim/keyboard/keyboard_device.h"
 #include "tests/support/sandbox.h"
-#include "tests/support/stepped_clock.h"
+#include "tests/support/test_clock.h"
 #include "tests/support/wait.h"
 
 namespace {
@@ -72,6 +72,7 @@ TEST(KeyboardEvents, EventIsWholeOnlyAfterAllItsBytes) {
 class KeyboardThreadTest : public ::testing::Test {
  protected:
   void SetUp() override {
+    previous = InstallFastClock(200);                 // the 20 s waits take 0.1 s
     box.Write(box.P().setupFile, "EnableKeyb: 1\n");  // many keys missing
     works->core.running = 1;
   }
@@ -79,6 +80,7 @@ class KeyboardThreadTest : public ::testing::Test {
     works->core.running = 0;
     if (thread.joinable()) thread.join();
     device.Stop();
+    SetClockSource(previous);
   }
   void Start() {
     thread = std::thread([this] {
@@ -95,7 +97,7 @@ class KeyboardThreadTest : public ::testing::Test {
   }
 
   TestSandbox box;
-  SteppedClock clock{1000};  // 0.1 s waits take 1 ms
+  ClockSource previous;
   TestWorks works;
   LogCapture log;
   KeyboardDevice device{Context(box.Root())};

@@ -8,7 +8,7 @@
 
 #include "core/works.h"
 #include "tests/support/sandbox.h"
-#include "tests/support/stepped_clock.h"
+#include "tests/support/test_clock.h"
 
 namespace {
 constexpr int64_t PASS = 2000;  // µs
@@ -21,7 +21,7 @@ std::vector<KeyEvent> events;
 std::set<int> repeating;  // keys the recording dispatch lets repeat
 
 int RecordingDispatch(Works *, int key, int holdMask) {
-  events.push_back({SteppedClock::Now(), key, holdMask});
+  events.push_back({DrivenMicros(), key, holdMask});
   return holdMask != 0 && repeating.count(key);
 }
 
@@ -35,15 +35,17 @@ uint32_t Down(std::initializer_list<int> keys) {
 class PanelKeysTest : public ::testing::Test {
  protected:
   void SetUp() override {
+    previous = InstallDrivenClock(0);
     events.clear();
     repeating.clear();
     keys.dispatch = RecordingDispatch;
     TIME_LONG_PRESS = 0.5;
   }
+  void TearDown() override { SetClockSource(previous); }
 
   void Pass(uint32_t levels) {
     PanelKeysPass(works.works, keys, levels);
-    SteppedClock::Advance(PASS);
+    SleepMicros(PASS);
   }
   void Passes(uint32_t levels, double seconds) {
     for (int64_t t = 0; t < seconds * 1e6; t += PASS) Pass(levels);
@@ -54,7 +56,7 @@ class PanelKeysTest : public ::testing::Test {
     Passes(Released(), 0.05);
   }
 
-  SteppedClock clock;
+  ClockSource previous;
   TestWorks works;
   PanelKeys keys;
 };
@@ -67,7 +69,7 @@ TEST_F(PanelKeysTest, ShortPressAtReleaseLongPressOnceWithoutAShortOne) {
   EXPECT_EQ(events[0].holdMask, 0);
 
   events.clear();
-  int64_t start = SteppedClock::Now();
+  int64_t start = DrivenMicros();
   Press({6}, 1.0);
   ASSERT_EQ(events.size(), 1u);
   EXPECT_EQ(events[0].holdMask, 0x20);

@@ -129,11 +129,16 @@ TEST(FrontPanel, LinkScheduleSuppliesLinesAndKeysAgainstTheSimulatedPanel) {
 }
 
 TEST(FrontPanel, KeyboardServiceKeysAndF12EndTheUnitInOrder) {
-  const char *scenario =
-      "16 keyboard press SYSRQ\n16.5 keyboard press F10\n17 keyboard hold F11 1.0\n"
-      "18.5 keyboard press 30\n19.5 keyboard press F12\n";
   // The seeded settings lack most keys: F11 writes them all.
-  ScenarioRun r = RunSimScenario("keyboard", "WebSocket: 0\n", scenario, 120, "", true);
+  SimScenario s;
+  s.name = "keyboard";
+  s.setup = "WebSocket: 0\n";
+  s.scenario =
+      "3 keyboard press SYSRQ\n3.5 keyboard press F10\n4 keyboard hold F11 1.0\n"
+      "5.5 keyboard press 30\n6.5 keyboard press F12\n";
+  s.seconds = 120;
+  s.keep = true;
+  ScenarioRun r = RunSimScenario(s);
   EXPECT_EQ(r.run.exitStatus, 0) << r.run.output;
   EXPECT_LT(r.run.seconds, 75) << "F12 did not end the unit";
   std::string log = ReadTextFile(r.root + "/var/log/kestra.log");
