@@ -13,6 +13,7 @@
 #include "tuner/tune_control.h"
 #include "tuner/tune_word.h"
 #include "ui/main_screen.h"
+#include "ui/supply_voltage.h"
 
 namespace {
 constexpr int STATUS_PERIOD_MS = 500;
@@ -40,6 +41,17 @@ void ShowInfoPages(Works *works, bool on) {
   } else if (EscFromStatus(works)) {
     works->ui.uiState = 0;
   }
+}
+
+// What the front panel and the keyboard change in the unit.
+void ReportPanelState(JsonWriter &json, Works *works) {
+  InputState &in = works->input;
+  json.Field("ctrlFlags", int(in.ctrlFlags)).Field("uiMessage", int(works->ui.uiMessage));
+  json.Field("mainWindow", int(works->ui.mainWindow));
+  json.Key("panelReply").BeginArray();
+  for (const auto &reply : in.panelReply) json.Int(reply);
+  json.EndArray();
+  json.Field("ampSupplyVolts", double(CalvTensVadcAmp(works)));
 }
 
 std::string ErrorCodes(Works *works) {
@@ -161,8 +173,8 @@ void ControllerDevice::Report(JsonWriter &json) {
   json.Field("catFreq", int(works->trx.catFreq));
   json.Field("pwrFwd", double(l.pwrFwd)).Field("pwrRefl", double(l.pwrRefl));
   json.Field("swr", double(l.swr));
-  json.Field("mainWindow", int(works->ui.mainWindow)).Field("uiFlags", int(works->ui.uiFlags));
-  json.Field("uiState", int(works->ui.uiState));
+  json.Field("uiFlags", int(works->ui.uiFlags)).Field("uiState", int(works->ui.uiState));
+  ReportPanelState(json, works);
   json.Field("status", StatusLine(works));
   json.EndObject();
 }

@@ -9,12 +9,16 @@ constexpr uint8_t UI_INFO_PAGES = 0x01, UI_MEMORY_TABLE = 0x02, UI_FILTER_TABLE 
 // uiState of the information pages.
 constexpr int32_t UI_STATE_INFO = 13;
 
+// Bits of uiMessage, the messages the screens show.
+constexpr uint8_t UI_MSG_LONG_PRESS = 0x01;  // "Entering second function..."
+
 struct UiState {
   std::atomic<int32_t> mainWindow{0};  // main-window mode 1..5
   std::atomic<uint8_t> uiFlags{0};     // UI_INFO_PAGES, UI_MEMORY_TABLE, UI_FILTER_TABLE
   std::atomic<int32_t> uiState{0};     // screen state: 0 main screen … 13 information pages
-  // Messages of the status area: bit 0 a long press is about to fire, bit 1
-  // "ATU ByPass not saved!", bit 2 remote not started, bit 3 UI update requested.
+  // Messages of the status area: bit 0 a long press is about to fire
+  // (UI_MSG_LONG_PRESS), bit 1 "ATU ByPass not saved!", bit 2 remote not
+  // started, bit 3 UI update requested.
   std::atomic<uint8_t> uiMessage{0};
   std::atomic<int32_t> menuIndex{0};
   std::atomic<int32_t> menuItem{0};
