@@ -75,26 +75,26 @@ void ExpectGrid(const Snapshot &s, int columns, const char *left, const char *ri
 TEST(Screens, MainWindowsStatusAreaErrorTileAndInformationPage) {
   // Each step waits for the screen it needs, so that the start-up's length
   // and the machine's load do not matter.
-  ScenarioRun r = RunSimScenario(
-      SimScenario{"screens",
-                  "WebSocket: 0\n",
-                  "1 antenna 1 load 100 0\n1 trx freq 14074000\n1 trx drive 3\n"
-                  "1 screen await FORWARD within 150\n+0 amp await AB0;\n"
-                  "+0.5 trx tx on\n+0 screen await TX\n+1 screen snapshot w1.png\n"
-                  "+0 unit view 2\n+0 screen await SWR\n+1 screen snapshot w2.png\n"
-                  "+0 unit view 3\n+0 screen await PRWIN\n+1 screen snapshot w3.png\n"
-                  "+0 unit view 4\n+0 screen await dBm\n+1 screen snapshot w4.png\n"
-                  "+0 unit view 5\n+0 screen await +40\n+1 screen snapshot w5.png\n"
-                  "+0 trx tx off\n+0 unit view 1\n+2 screen snapshot rx.png\n"
-                  "+0 trx freq 27000000\n+0 screen await NOPA\n+0.5 screen snapshot nopa.png\n"
-                  "+0 amp temp 2 90\n+0 screen await 2-Warning\n+0.5 screen snapshot tile.png\n"
-                  "+0 unit info on\n+0 screen await VERSION\n"
-                  "+0.5 screen snapshot info.png\n+2.5 screen snapshot info2.png\n"
-                  "+0 sim stop\n",
-                  240,
-                  {},
-                  true,
-                  true});
+  ScenarioRun r = RunSimScenario(SimScenario{
+      "screens",
+      "WebSocket: 0\n",
+      "1 antenna 1 load 100 0\n1 trx freq 14074000\n1 trx drive 3\n1 panel supply 12 11.5\n"
+      "1 screen await FORWARD within 150\n+0 amp await AB0;\n"
+      "+0.5 trx tx on\n+0 screen await TX\n+1 screen snapshot w1.png\n"
+      "+0 unit view 2\n+0 screen await SWR\n+1 screen snapshot w2.png\n"
+      "+0 unit view 3\n+0 screen await PRWIN\n+1 screen snapshot w3.png\n"
+      "+0 unit view 4\n+0 screen await dBm\n+1 screen snapshot w4.png\n"
+      "+0 unit view 5\n+0 screen await +40\n+1 screen snapshot w5.png\n"
+      "+0 trx tx off\n+0 unit view 1\n+2 screen snapshot rx.png\n"
+      "+0 trx freq 27000000\n+0 screen await NOPA\n+0.5 screen snapshot nopa.png\n"
+      "+0 amp temp 2 90\n+0 screen await 2-Warning\n+0.5 screen snapshot tile.png\n"
+      "+0 unit info on\n+0 screen await VERSION\n"
+      "+0.5 screen snapshot info.png\n+2.5 screen snapshot info2.png\n"
+      "+0 sim stop\n",
+      240,
+      {},
+      true,
+      true});
   ASSERT_EQ(r.run.exitStatus, 0) << r.run.output;
   EXPECT_EQ(r.report.find("\"error\":"), std::string::npos) << "a step failed";
 
@@ -138,6 +138,7 @@ TEST(Screens, MainWindowsStatusAreaErrorTileAndInformationPage) {
   EXPECT_EQ(TextAt(rx.texts, 535, 298), "Ant 1");
   EXPECT_EQ(TextAt(rx.texts, 615, 298), "Atu: On");
   EXPECT_EQ(TextAt(rx.texts, 725, 298), "Local");
+  EXPECT_EQ(TextAt(rx.texts, 415, 327).rfind("PA Voltage: 13.8V ", 0), 0u);
   for (int x : {1, 110, 115, 260, 265, 400, 405, 520, 525, 600, 605, 710, 715, 799})
     EXPECT_EQ(rx.image.At(x, 281), 0xC8C8C8) << x;
   EXPECT_EQ(TextAt(Take(r, "nopa").texts, 275, 298), "NOPA");
@@ -160,7 +161,7 @@ TEST(Screens, MainWindowsStatusAreaErrorTileAndInformationPage) {
   size_t heatSink = temps.find("Thsk:");
   ASSERT_NE(heatSink, std::string::npos) << temps;
   EXPECT_GT(std::stod(temps.substr(heatSink + 5)), 60) << temps;
-  EXPECT_EQ(TextAt(info.texts, 180, 352), "ver. 0, V12: 0.0V, V15: 0.0V, Vamp: 0.0V");
+  EXPECT_EQ(TextAt(info.texts, 180, 352), "ver. 15, V12: 11.5V, V15: 15.0V, Vamp: 13.8V");
   EXPECT_EQ(TextAt(info.texts, 669, 390), "");  // no tiles over the page
   std::string clock = TextAt(info.texts, 300, 400);
   EXPECT_EQ(clock.size(), 19u);
