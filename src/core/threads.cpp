@@ -1,5 +1,7 @@
 #include "core/threads.h"
 
+#include <algorithm>
+
 #include "amplifier/errors.h"
 #include "amplifier/link.h"
 #include "core/clock.h"
@@ -7,7 +9,10 @@
 #include "core/timer.h"
 #include "core/works.h"
 #include "input/panel_mailbox.h"
+#include "remote/ws_client.h"
+#include "remote/ws_server.h"
 #include "settings/setup_record.h"
+#include "transceiver/cat_relay.h"
 #include "transceiver/cat_serial.h"
 #include "transceiver/ext_io.h"
 
@@ -18,12 +23,12 @@ const ThreadBodies productThreadBodies = {
     .LANInfoThread = LANInfoThread,
     .AggFWThread = AggFWThread,
     .keyb = nullptr,
-    .Wsocket = nullptr,
-    .Wclient = nullptr,
+    .Wsocket = Wsocket,
+    .Wclient = Wclient,
     .Serial = Serial,
     .th_scrivi = nullptr,
     .th_leggi = nullptr,
-    .Cat = nullptr,
+    .Cat = Cat,
     .TAVORead = nullptr,
     .CatSerial = CatSerial,
     .timer = timer,
@@ -172,4 +177,10 @@ void JoinThreads(Works *works) {
   works->input.panelThreadRunning = 0;
   // Not part of the documented joins, but the record must outlive them too.
   for (std::thread *t : {&thInit, &thAggFw, &thDebug}) JoinQuietly(*t);
+}
+
+bool PauseWhileRunning(Works *works, int64_t ms) {
+  for (int64_t end = MonotonicMicros() + ms * 1000; works->core.running && MonotonicMicros() < end;)
+    SleepMillis(std::min<int64_t>(20, (end - MonotonicMicros()) / 1000 + 1));
+  return works->core.running != 0;
 }

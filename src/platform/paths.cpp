@@ -15,6 +15,7 @@ Paths PathsUnder(const std::string &root) {
                              &p.networkInterfaces}) {
     *field = root + *field;
   }
+  p.remotePasswordFile = root + p.remotePasswordFile;
   return p;
 }
 
