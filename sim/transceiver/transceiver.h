@@ -1,7 +1,8 @@
 #pragma once
 // The simulated companion transceiver: its extended-IO port (parameter
 // blocks, spectrum lines; "TU120;TX2;" keys a carrier, "RX;" ends it) and its
-// CAT port (identity "DT001;", frequency messages on every change).
+// CAT port (identity "DT001;", frequency messages on every change, the
+// frequency queries "FA;"/"FB;" and settings "FAnnnnnnnnnnn;").
 #include <atomic>
 #include <mutex>
 #include <random>
@@ -42,6 +43,7 @@ class TransceiverSim : public SimDevice {
   void SendSteady();
   void SendExtIo(const std::vector<uint8_t> &message, std::atomic<long> &counter);
   void Changed(bool freqChanged);  // under mutex_
+  void SetVfo(bool vfoB, const std::string &digits);  // under mutex_
   void Key(bool on);               // under mutex_
   bool Silent() const;             // under mutex_
   double Now() const;
@@ -58,6 +60,7 @@ class TransceiverSim : public SimDevice {
   std::vector<std::string> catOut_;  // CAT messages waiting to go out
   double silentUntil_ = 0;
   bool ignoreTune_ = false;  // tune requests ("TU…;TX…;") are heard, not obeyed
+  bool extIoCable_ = true;   // unplugged: nothing goes either way on the extended-IO port
   std::vector<Command> commands_;
   std::string extIoPending_, catPending_;
   bool nextBlockB_ = false;

@@ -5,7 +5,8 @@
 
 const char *SIM_USAGE =
     "usage: kestra-sim [--root DIR] [--headless] [--duration SECONDS] [--scenario FILE]\n"
-    "                  [--report FILE] [--only DEVICE] [--no-pacing] [--snapshot FILE]\n";
+    "                  [--report FILE] [--only DEVICE] [--no-pacing] [--snapshot FILE]\n"
+    "                  [--control FIFO]\n";
 
 bool ParseSimOptions(int argc, char **argv, SimOptions &options, std::string &error) {
   for (int i = 1; i < argc; i++) {
@@ -31,6 +32,8 @@ bool ParseSimOptions(int argc, char **argv, SimOptions &options, std::string &er
       if (!value(options.report)) return false;
     } else if (arg == "--snapshot") {
       if (!value(options.snapshot)) return false;
+    } else if (arg == "--control") {
+      if (!value(options.control)) return false;
     } else if (arg == "--only") {
       if (!value(options.only)) return false;
     } else if (arg == "--duration") {

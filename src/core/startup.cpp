@@ -1,5 +1,7 @@
 #include "core/startup.h"
 
+#include <signal.h>
+
 #include <cstring>
 #include <memory>
 
@@ -123,6 +125,8 @@ const char *StartImageName(Works *works) {
 }
 
 int KestraMain(const KestraHooks &hooks) {
+  // A peer that leaves while a frame is written to it must not end the unit.
+  signal(SIGPIPE, SIG_IGN);
   LogErr("START Main ----------------------------------------------------------------\n");
   LogErr("KESTRA version %s\n", KESTRA_VERSION);
   LogSys(LOG_PRIO_INFO, "KESTRA version %s", KESTRA_VERSION);

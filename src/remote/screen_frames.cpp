@@ -3,8 +3,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
-#include <new>
 #include <mutex>
+#include <new>
 
 #include "codec/jpeg/jpeg_decoder.h"
 #include "codec/jpeg/jpeg_encoder.h"
@@ -23,9 +23,7 @@ bool IsFrameHeader(uint8_t marker) {
   return marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
 }
 
-bool StandAlone(uint8_t marker) {
-  return marker == 0x01 || (marker >= 0xD0 && marker <= 0xD8);
-}
+bool StandAlone(uint8_t marker) { return marker == 0x01 || (marker >= 0xD0 && marker <= 0xD8); }
 
 // The peer's image as background and screen.
 void ShowPeerScreen(Works *works, const uint8_t *image, uint32_t size) {

@@ -9,9 +9,9 @@
 
 struct Works;
 
-constexpr int64_t WS_HANDSHAKE_MS = 10000;  // whole upgrade request or reply
-constexpr int64_t WS_PASSWORD_MS = 10000;   // from the upgrade reply to the password
-constexpr int64_t WS_IDLE_MS = 60000;       // a connected peer sends status every pass
+constexpr int64_t WS_HANDSHAKE_MS = 10000;   // whole upgrade request or reply
+constexpr int64_t WS_PASSWORD_MS = 10000;    // from the upgrade reply to the password
+constexpr int64_t WS_IDLE_MS = 60000;        // a connected peer sends status every pass
 constexpr int64_t WS_FRAME_REST_MS = 10000;  // the rest of a frame once it started
 constexpr size_t WS_LINE_MAX = 1023;
 

@@ -19,8 +19,8 @@ void PutBE16(uint8_t *p, uint16_t v) {
   p[1] = static_cast<uint8_t>(v);
 }
 
-bool ReadPart(const WsSource &source, WsFrame &frame, size_t n, bool frameStart,
-              const char *text, const char *after) {
+bool ReadPart(const WsSource &source, WsFrame &frame, size_t n, bool frameStart, const char *text,
+              const char *after) {
   if (n > 0 && !source.read(source.context, frame.bytes + frame.size, n, frameStart)) {
     int error = errno;
     LogSys(LOG_PRIO_INFO, "TCP read Error %s %d", text, error);
@@ -54,7 +54,7 @@ WsRead ReadShortOrMedium(const WsSource &source, WsFrame &frame, const WsReadTex
     if (rest < 2) return Malformed(frame, rest);
   }
   return ReadPart(source, frame, rest, false, text, texts.restAfter) ? WsRead::Frame
-                                                                      : WsRead::Failed;
+                                                                     : WsRead::Failed;
 }
 
 WsRead ReadLong(const WsSource &source, WsFrame &frame, const WsReadTexts &texts) {
@@ -63,7 +63,7 @@ WsRead ReadLong(const WsSource &source, WsFrame &frame, const WsReadTexts &texts
   uint32_t count = GetBE32(frame.bytes + 2);
   if (count < 2 || count > WS_FRAME_CAPACITY - HEAD) return Malformed(frame, count);
   return ReadPart(source, frame, count - 2, false, "5a", texts.restAfter) ? WsRead::Frame
-                                                                           : WsRead::Failed;
+                                                                          : WsRead::Failed;
 }
 }  // namespace
 

@@ -20,8 +20,8 @@ const char *const REQUEST_PREFIXES[] = {"GET ",
                                         "Connection: keep-alive, Upgrade",
                                         "Upgrade: websocket"};
 const char *const REPLY_PREFIXES[] = {"HTTP/1.1 101 Switching Protocols", "Upgrade: websocket",
-                                      "Connection: Upgrade", "Sec-WebSocket-Accept:",
-                                      "Sec-WebSocket-Protocol: chat"};
+                                      "Connection: Upgrade",
+                                      "Sec-WebSocket-Accept:", "Sec-WebSocket-Protocol: chat"};
 const char REQUEST_KEY[] = "Sec-WebSocket-Key: ";
 const char REPLY_KEY[] = "Sec-WebSocket-Accept: ";
 

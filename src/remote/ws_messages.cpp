@@ -46,8 +46,7 @@ WsAction PortFailed(const char *text) {
 }
 
 WsAction CatText(Works *works, const WsSession &session, const WsFrame &frame) {
-  PortWrite result =
-      WriteToPort(works->trx.catFD, frame.Payload(), frame.PayloadSize(), "CAT");
+  PortWrite result = WriteToPort(works->trx.catFD, frame.Payload(), frame.PayloadSize(), "CAT");
   if (result != PortWrite::Failed || !Server(session)) return WsAction::Keep;
   PortFailed("7a");
   ExitCAT(works);
@@ -88,7 +87,7 @@ WsAction Audio(Works *works, const WsSession &session, const WsFrame &frame) {
   if (!Server(session) && ReadSetupFlag(works->cfg.setup->EnableWrite) != '1')
     return WsAction::Keep;
   return PlayAudioPacket(works, frame.Payload() + 4, n) || Server(session) ? WsAction::Keep
-                                                                             : WsAction::End;
+                                                                           : WsAction::End;
 }
 
 void AcceptPassword(Works *works, WsSession &session, const std::string &received) {
