@@ -116,7 +116,7 @@ void Wsocket(Works *works) {
          works->cfg.setup->WebSocket);
   fputs("wsocket\n", stdout);
   fflush(stdout);
-  PauseWhileRunning(works, 2000);
+  PauseWhileRunning(works, 2 * works->core.pauseSecondMs);
   int listener = Running(works) ? OpenListener(works) : -1;
   if (listener < 0) return;
   while (Running(works)) {

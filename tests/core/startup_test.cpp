@@ -16,13 +16,9 @@
 #include "platform/display_device.h"
 #include "settings/setup_record.h"
 #include "tests/support/sandbox.h"
+#include "tests/support/test_clock.h"
 
 namespace {
-// Start-up pauses run a thousand times faster; the sequence is unchanged.
-void CompressedSleep(int64_t micros) {
-  std::this_thread::sleep_for(std::chrono::microseconds(micros / 1000));
-}
-
 std::mutex startedMutex;
 std::set<std::string> started;
 Works *current = nullptr;
@@ -66,8 +62,8 @@ class StartupTest : public ::testing::Test {
     started.clear();
     panelReceived.clear();
     UseMemoryDisplay();
-    previousClock = SetClockSource({realClock.processMicros, realClock.monotonicMicros,
-                                    realClock.wallSeconds, CompressedSleep});
+    // Start-up pauses run a thousand times faster; the sequence is unchanged.
+    previousClock = InstallFastClock(1000);
     threadBodies = {FakePanel,   Body<kLinear>, [](Works *w) { RecordOnce(kLoad, w); LoadThread(w); },
                     [](Works *w) { RecordOnce(kLan, w); },
                     [](Works *w) { RecordOnce(kAgg, w); },
