@@ -15,6 +15,7 @@
 #include "core/log.h"
 #include "core/works.h"
 #include "display/frame_buffer.h"
+#include "fuzz_record.h"
 #include "platform/display_device.h"
 #include "platform/paths.h"
 #include "remote/ws_frame.h"
@@ -22,14 +23,6 @@
 #include "settings/setup_record.h"
 
 namespace {
-struct Companions {
-  SetupRecord setup{};
-  TavoParamsRecord params{};
-  std::mutex serMut;
-  SpectrumRecord spectrum;
-  float levels[1024]{};
-};
-
 struct Stream {
   const uint8_t *data;
   size_t size, at;
@@ -76,15 +69,10 @@ struct Setting {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   static Setting setting;
   if (size < 1) return 0;
-  auto works = std::make_unique<Works>();
-  auto companions = std::make_unique<Companions>();
-  companions->spectrum.levels = companions->levels;
-  works->cfg.setup = &companions->setup;
-  works->trx.TavoParams = &companions->params;
-  works->trx.serMut = &companions->serMut;
-  works->trx.spectrum = &companions->spectrum;
+  auto record = std::make_unique<FuzzRecord>();
+  Works *works = record->works.get();
   LogCapture quiet;
-  initSetup(works.get());
+  initSetup(works);
   works->display.fb = setting.fb.get();
   works->trx.catFD = setting.sink;
   works->trx.serFD = setting.sink;
@@ -98,7 +86,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   const WsReadTexts &texts =
       session.role == WsRole::Server ? WS_SERVER_READ_TEXTS : WS_CLIENT_READ_TEXTS;
   while (ReadWsFrame(source, *frame, texts) == WsRead::Frame &&
-         HandleWsFrame(works.get(), session, *frame) == WsAction::Keep) {
+         HandleWsFrame(works, session, *frame) == WsAction::Keep) {
   }
   return 0;
 }
