@@ -198,6 +198,24 @@ TEST_F(ServerUnit, SilentPeersHoldNothingAndAStopEndsTheThreadMidHandshake) {
   EXPECT_TRUE(log.SysHas("TCP closed"));
 }
 
+// A peer that stops reading: the sender gives up after its time-out and the
+// connection ends, instead of the sending thread (the timer) waiting for good.
+TEST_F(ServerUnit, APeerThatStopsReadingEndsItsConnectionInsteadOfHoldingTheSender) {
+  WsPeer stalled;
+  Join(stalled);
+  std::vector<uint8_t> line(1024, 0x55);
+  ASSERT_TRUE(WaitUntil(
+      [&] {
+        sendWebSockSerSpectrFrame(w.works, line.data(), int(line.size()));
+        return w->remote.wsConnected == 0;
+      },
+      120, 0));
+  EXPECT_TRUE(log.SysHas("send to the peer failed, connection ended"));
+  ASSERT_TRUE(Logged("TCP closed"));
+  WsPeer next;
+  Join(next);
+}
+
 TEST_F(ClientUnit, JoinsActsOnTheServersMessagesAndRejoinsWithTheSameKey) {
   WsPeer conn;
   std::string key;
