@@ -33,7 +33,8 @@ std::string Text(const std::vector<uint8_t> &bytes) { return {bytes.begin(), byt
 // A unit's remote thread with its CAT and extended-IO ports as socket pairs.
 struct RemoteUnit : ::testing::Test {
   void Start(void (*body)(Works *), char role) {
-    w->errors.errMask = 0;  // errors are recorded as with an amplifier that answered
+    w->errors.errMask = 0;        // errors are recorded as with an amplifier that answered
+    w->core.pauseSecondMs = 100;  // the thread's start pause, as in a quick start
     w->cfg.setup->WebSocket = role;
     w->trx.catFD = cat.unit;
     w->trx.serFD = ser.unit;
