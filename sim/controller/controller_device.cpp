@@ -3,10 +3,13 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstring>
 
 #include "amplifier/errors.h"
 #include "core/log.h"
 #include "core/works.h"
+#include "display/png_write.h"
+#include "settings/setup_record.h"
 #include "sim/world/json.h"
 #include "transceiver/tavo_params.h"
 #include "tuner/banks.h"
@@ -51,6 +54,15 @@ std::string ErrorCodes(Works *works) {
     codes += std::to_string(code);
   }
   return codes.empty() ? "none" : codes;
+}
+// The remote link as the unit sees it at the end of the run.
+void RemoteReport(Works *works, JsonWriter &json) {
+  RemoteState &r = works->remote;
+  std::string status(r.statusMsg, strnlen(r.statusMsg, sizeof r.statusMsg));
+  json.Key("remote").BeginObject();
+  json.Field("wsConnected", int(r.wsConnected)).Field("remoteFault", int(r.remoteFault));
+  json.Field("enableCAT", std::string(1, ReadSetupFlag(works->cfg.setup->EnableCAT)));
+  json.Field("statusMsg", status).EndObject();
 }
 }  // namespace
 
@@ -112,8 +124,11 @@ bool ControllerDevice::Apply(const ScenarioEvent &ev, std::string &error) {
       works->cfg.AutoTuneMode.fetch_or(1);
     else
       works->cfg.AutoTuneMode.fetch_and(static_cast<uint8_t>(~1));
+  } else if (ev.verb == "snapshot" && ev.args.size() == 1) {  // the screen now, as a PNG
+    if (!SaveScreenPng(works, ev.args[0], error)) return false;
   } else {
-    error = "'" + ev.text + "': unit verbs are tune [fine], error-key, autotune on|off";
+    error =
+        "'" + ev.text + "': unit verbs are tune [fine], error-key, autotune on|off, snapshot FILE";
     return false;
   }
   return true;
@@ -155,5 +170,6 @@ void ControllerDevice::Report(JsonWriter &json) {
   json.Field("catFreq", int(works->trx.catFreq));
   ReportPanelState(json, works);
   json.Field("status", StatusLine(works));
+  RemoteReport(works, json);
   json.EndObject();
 }

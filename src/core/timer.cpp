@@ -12,6 +12,7 @@
 #include "core/threads.h"
 #include "core/works.h"
 #include "display/screen.h"
+#include "remote/ws_send.h"
 #include "settings/calibration.h"
 #include "settings/filters.h"
 #include "settings/temp_log.h"
@@ -210,6 +211,7 @@ void TimerPass(Works *works, TimerContext &ctx) {
   ApplyFrequencyChange(works);
   if (works->tuner.modeWorkIdx == MODE_TAVO) FollowTransceiver(works, params, ctx);
   if (!works->core.screenSaverOn) DrawPass(works);
+  SendPeerStatus(works);
   ShowScreen(works);
   SleepMicros(works->core.timerPeriod);
   int32_t elapsedMs = static_cast<int32_t>((ProcessTimeMicros() - started) / 1000);
