@@ -3,10 +3,13 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstring>
 
 #include "amplifier/errors.h"
 #include "core/log.h"
 #include "core/works.h"
+#include "display/png_write.h"
+#include "settings/setup_record.h"
 #include "sim/world/json.h"
 #include "transceiver/tavo_params.h"
 #include "tuner/banks.h"
@@ -61,6 +64,15 @@ std::string ErrorCodes(Works *works) {
     codes += std::to_string(code);
   }
   return codes.empty() ? "none" : codes;
+}
+// The remote link as the unit sees it at the end of the run.
+void RemoteReport(Works *works, JsonWriter &json) {
+  RemoteState &r = works->remote;
+  std::string status(r.statusMsg, strnlen(r.statusMsg, sizeof r.statusMsg));
+  json.Key("remote").BeginObject();
+  json.Field("wsConnected", int(r.wsConnected)).Field("remoteFault", int(r.remoteFault));
+  json.Field("enableCAT", std::string(1, ReadSetupFlag(works->cfg.setup->EnableCAT)));
+  json.Field("statusMsg", status).EndObject();
 }
 }  // namespace
 
@@ -129,9 +141,12 @@ bool ControllerDevice::Apply(const ScenarioEvent &ev, std::string &error) {
   } else if (ev.verb == "info" && ev.args.size() == 1 &&
              (ev.args[0] == "on" || ev.args[0] == "off")) {
     ShowInfoPages(works, ev.args[0] == "on");
+  } else if (ev.verb == "snapshot" && ev.args.size() == 1) {  // the screen now, as a PNG
+    if (!SaveScreenPng(works, ev.args[0], error)) return false;
   } else {
     error = "'" + ev.text +
-            "': unit verbs are tune [fine], error-key, autotune on|off, view 1..5, info on|off";
+            "': unit verbs are tune [fine], error-key, autotune on|off, view 1..5, info on|off, "
+            "snapshot FILE";
     return false;
   }
   return true;
@@ -176,5 +191,6 @@ void ControllerDevice::Report(JsonWriter &json) {
   json.Field("uiFlags", int(works->ui.uiFlags)).Field("uiState", int(works->ui.uiState));
   ReportPanelState(json, works);
   json.Field("status", StatusLine(works));
+  RemoteReport(works, json);
   json.EndObject();
 }

@@ -12,6 +12,7 @@
 #include "core/threads.h"
 #include "core/works.h"
 #include "display/screen.h"
+#include "remote/ws_send.h"
 #include "settings/calibration.h"
 #include "settings/filters.h"
 #include "settings/temp_log.h"
@@ -225,6 +226,7 @@ void TimerPass(Works *works, TimerContext &ctx) {
   if (works->tuner.modeWorkIdx == MODE_TAVO) FollowTransceiver(works, params, ctx);
   bool screenSaver = works->core.screenSaverOn;
   if (!screenSaver) ReadPassInputs(works);
+  SendPeerStatus(works);
   {
     std::lock_guard<std::recursive_mutex> lock(works->display.drawMutex);
     if (!screenSaver) DrawPass(works, params);
