@@ -37,7 +37,10 @@ int64_t OffsetOf(const FrameBuffer *fb, int64_t x, int64_t y) {
 
 void PutPixel(FrameBuffer *fb, uint8_t *buffer, int64_t offset, const Pixel &p) {
   if (p.size == 0 || offset < 0 || offset + p.size > fb->memSize) return;
-  for (uint32_t i = 0; i < p.size; i++) buffer[offset + i] = p.bytes[i];
+  if (p.size == 4)
+    memcpy(buffer + offset, p.bytes, 4);
+  else
+    memcpy(buffer + offset, p.bytes, p.size);
 }
 
 // `count` pixels from (x, y) rightwards, continuing on the next row past the
