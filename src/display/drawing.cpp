@@ -38,7 +38,7 @@ int64_t OffsetOf(const FrameBuffer *fb, int64_t x, int64_t y) {
 void PutPixel(FrameBuffer *fb, uint8_t *buffer, int64_t offset, const Pixel &p) {
   if (p.size == 0 || offset < 0 || offset + p.size > fb->memSize) return;
   if (p.size == 4)
-    memcpy(buffer + offset, p.bytes, 4);
+    memcpy(buffer + offset, p.bytes, 4);  // a constant size: one store
   else
     memcpy(buffer + offset, p.bytes, p.size);
 }
