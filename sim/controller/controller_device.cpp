@@ -14,6 +14,7 @@
 #include "tuner/banks.h"
 #include "tuner/tune_control.h"
 #include "tuner/tune_word.h"
+#include "ui/captions.h"
 #include "ui/main_screen.h"
 #include "ui/supply_voltage.h"
 
@@ -54,6 +55,24 @@ void ReportPanelState(JsonWriter &json, Works *works) {
   for (const auto &reply : in.panelReply) json.Int(reply);
   json.EndArray();
   json.Field("ampSupplyVolts", double(CalvTensVadcAmp(works)));
+}
+
+// The screen the keys act on, its fields, and the captions of its page
+// (key by key, both lines).
+void ReportScreenState(JsonWriter &json, Works *works) {
+  UiState &ui = works->ui;
+  json.Field("NumBanco", int(works->cfg.NumBanco)).Field("manualMode", int(ui.manualMode));
+  json.Field("tableRow", int(ui.tableRow)).Field("tableColumn", int(ui.tableColumn));
+  json.Field("saveBank", int(ui.saveBank)).Field("saveAntenna", int(ui.saveAntenna));
+  json.Field("copySource", int(ui.copySource)).Field("copyDest", int(ui.copyDest));
+  json.Field("resetBank", int(ui.resetBank));
+  json.Field("valL", int(works->tuner.valL)).Field("valC", int(works->tuner.valC));
+  json.Field("tuneCtrlFlags", int(works->trx.tuneCtrlFlags));
+  ButtonPage page = CaptionPage(works, ui.uiState);
+  json.Key("captions").BeginArray();
+  for (const auto &key : page.text)
+    for (const char *line : key) json.String(line);
+  json.EndArray();
 }
 
 std::string ErrorCodes(Works *works) {
@@ -186,6 +205,7 @@ void ControllerDevice::Report(JsonWriter &json) {
   json.Field("swr", double(l.swr));
   json.Field("uiFlags", int(works->ui.uiFlags)).Field("uiState", int(works->ui.uiState));
   ReportPanelState(json, works);
+  ReportScreenState(json, works);
   json.Field("status", StatusLine(works));
   RemoteReport(works, json);
   json.EndObject();

@@ -14,6 +14,7 @@
 #include "settings/calibration.h"
 #include "settings/temp_log.h"
 #include "tuner/auto_tune.h"
+#include "ui/captions.h"
 
 namespace {
 // statusA
@@ -92,6 +93,7 @@ void TrackAttenuator(Works *works) {
   if (used == s.Attenuator) return;
   s.Attenuator = used;
   l.attDisplay = used;
+  SetAttenuatorLabel(works);
   LogErr("%s", TEXT[used]);
 }
 

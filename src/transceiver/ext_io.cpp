@@ -69,6 +69,13 @@ void ServeTuneHandshake(Works *works) {
   }
 }
 
+// The request is done unless the flags changed while it was served: a stop
+// that came while the carrier was being asked for is served next time, so
+// the transceiver is not left transmitting.
+void ManualRequestServed(std::atomic<uint8_t> &flags, uint8_t seen) {
+  flags.compare_exchange_strong(seen, uint8_t(seen & ~TC_PENDING));
+}
+
 void ServeManualTune(Works *works) {
   std::atomic<uint8_t> &flags = works->trx.tuneCtrlFlags;
   uint8_t bits = flags;
@@ -77,14 +84,14 @@ void ServeManualTune(Works *works) {
     SendToTransceiver(works, RX_COMMAND);
     LogErr("SENT TAVO RX...\n");
     works->trx.rxHoldoff = RX_HOLDOFF;
-    flags.fetch_and(uint8_t(~TC_PENDING));
+    ManualRequestServed(flags, bits);
     return;
   }
   // Not while the amplifier is still answering an antenna change.
   if (bool(bits & TC_ANTENNA_WAIT) != bool(bits & TC_ANTENNA_DONE)) return;
   SendToTransceiver(works, TX_COMMAND);
   LogErr("SENT TAVO TX2...\n");
-  flags.fetch_and(uint8_t(~TC_PENDING));
+  ManualRequestServed(flags, bits);
 }
 }  // namespace
 
