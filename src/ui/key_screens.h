@@ -13,7 +13,7 @@ struct KeyPress {
   int RepeatWhileHeld() const { return (holdMask & (1 << (key - 1))) ? 1 : 0; }
 };
 
-// The amplifier is in standby, or was just told to go there.
+// The amplifier is in standby, or was told to go there (the standby shown).
 bool AmplifierInStandby(Works *works);
 
 // States 3 (tune screen) and 4 (manual tune).

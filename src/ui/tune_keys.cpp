@@ -11,6 +11,7 @@
 
 namespace {
 constexpr int INTERFACE_GENERIC = 0;
+constexpr int ATT_STAND_BY = 4;
 
 void ClearBypassMessage(Works *works) {
   works->ui.uiMessage.fetch_and(uint8_t(~UI_MSG_BYPASS_NOT_SAVED));
@@ -98,7 +99,8 @@ void TestTransmissionKey(Works *works) {
 }  // namespace
 
 bool AmplifierInStandby(Works *works) {
-  return works->link.ampBypass == 1 || works->link.bypassCmd == 1;
+  LinkState &l = works->link;
+  return l.ampBypass == 1 || l.bypassCmd == 1 || l.attDisplay == ATT_STAND_BY;
 }
 
 int TuneScreenKeys(Works *works, const KeyPress &k) {
