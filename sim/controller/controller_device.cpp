@@ -9,6 +9,7 @@
 #include "core/log.h"
 #include "core/works.h"
 #include "settings/setup_record.h"
+#include "sim/world/await.h"
 #include "sim/world/json.h"
 #include "transceiver/tavo_params.h"
 #include "tuner/banks.h"
@@ -102,6 +103,27 @@ std::string StatusLine(Works *works) {
                    ErrorCodes(works).c_str());
 }
 
+bool ControllerDevice::AwaitField(Works *works, const ScenarioEvent &ev, std::string &error) {
+  double seconds = AWAIT_DEFAULT_SECONDS;
+  std::string text;
+  if (!AwaitArgs(ev, text, seconds, error)) return false;
+  char field[16];
+  int value = 0;
+  if (sscanf(text.c_str(), "%15s %d", field, &value) != 2 ||
+      (strcmp(field, "uiState") != 0 && strcmp(field, "tuneStatus") != 0)) {
+    error = "'" + ev.text + "': unit await takes uiState N or tuneStatus N";
+    return false;
+  }
+  bool tune = strcmp(field, "tuneStatus") == 0;
+  auto reached = [&] {
+    int now = tune ? int(works->tuner.tuneStatus) : int(works->ui.uiState);
+    return !works->core.running || now == value;
+  };
+  if (AwaitUntil(reached, seconds, interrupted_) && works->core.running) return true;
+  error = "'" + ev.text + "': not reached";
+  return false;
+}
+
 bool ControllerDevice::Start(std::string &) {
   stop_ = false;
   return true;
@@ -156,12 +178,15 @@ bool ControllerDevice::Apply(const ScenarioEvent &ev, std::string &error) {
     long mode = 0;
     if (!ArgInt(ev, 0, mode, error)) return false;
     SelectMainWindow(works, int(mode));
+  } else if (ev.verb == "await") {
+    return AwaitField(works, ev, error);
   } else if (ev.verb == "info" && ev.args.size() == 1 &&
              (ev.args[0] == "on" || ev.args[0] == "off")) {
     ShowInfoPages(works, ev.args[0] == "on");
   } else {
     error = "'" + ev.text +
-            "': unit verbs are tune [fine], error-key, autotune on|off, view 1..5, info on|off";
+            "': unit verbs are tune [fine], error-key, autotune on|off, view 1..5, info on|off, "
+            "await uiState|tuneStatus N";
     return false;
   }
   return true;
