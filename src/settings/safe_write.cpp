@@ -49,6 +49,8 @@ void SyncDirectory(const std::string &path) {
   close(dir);
 }
 
+}  // namespace
+
 bool ReplaceFile(const std::string &path, const std::string &content) {
   std::string temp = path + ".tmp";
   int fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
@@ -73,6 +75,7 @@ bool ReplaceFile(const std::string &path, const std::string &content) {
   return true;
 }
 
+namespace {
 bool AppendFile(const std::string &path, const std::string &text) {
   int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
   if (fd < 0) {

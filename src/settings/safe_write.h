@@ -8,6 +8,11 @@
 // Replaces `path` with `content`. False when nothing was written.
 bool WriteSettingsFile(const std::string &path, const std::string &content);
 
+// Replaces `path` with `content` through a temporary file beside it,
+// flushed and renamed, without remounting anything. False when nothing was
+// replaced.
+bool ReplaceFile(const std::string &path, const std::string &content);
+
 // Appends `text` to `path` (creating it), for logs kept on the partition.
 bool AppendSettingsFile(const std::string &path, const std::string &text);
 

@@ -55,6 +55,10 @@ struct Works;
 
 // Defaults of the record and of the whole shared record (InitGlobalVar).
 void initSetup(Works *works);
+// The record and its mirrors back to the defaults, as a fresh setup file
+// would set them; the rest of the shared record and the run flags of the
+// threads (extIoRun, catSerialRun, fftRun aside) are left alone.
+void ResetSetupDefaults(Works *works);
 // Defaults, then the file; creates the file when it is missing.
 void readSetup(Works *works);
 // Refreshes the record from the mirrors and rewrites the whole file.
