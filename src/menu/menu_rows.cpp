@@ -112,8 +112,8 @@ void LongPressStep(Works *, int action) {
 
 void ScreensaverStep(Works *w, int action) {
   int i = Cfg(w).SaveScreenIdx;
-  Cfg(w).SaveScreenIdx = uint8_t(action == MENU_PLUS ? (i + 1) % SCREENSAVER_CHOICES
-                                                     : (i > 0 ? i - 1 : 0));
+  Cfg(w).SaveScreenIdx =
+      uint8_t(action == MENU_PLUS ? (i + 1) % SCREENSAVER_CHOICES : (i > 0 ? i - 1 : 0));
 }
 
 // Below 1.00 the target is off (0): minus from 1.00 turns it off, plus
@@ -196,16 +196,12 @@ void TemperatureText(char *text, size_t size, float value) {
 const char *const SCREENSAVER_TEXT[SCREENSAVER_CHOICES] = {"5min", "10min", "20min", "30min",
                                                            "60min"};
 
-#define LAN_ROW(n, id, item)                                                                \
-  {id,                                                                                      \
-   "LAN",                                                                                   \
-   item,                                                                                    \
-   [](Works *, char *t, size_t s) { AddressText(n, t, s); },                                \
-   [](Works *, int a) { AddressStep(n, a); },                                               \
-   SaveAddresses,                                                                           \
-   Fields::Step,                                                                            \
-   Repeat::NotEnter,                                                                        \
-   true}
+#define LAN_ROW(n, id, item)                                                                      \
+  {                                                                                               \
+    id, "LAN", item, [](Works *, char *t, size_t s) { AddressText(n, t, s); },                    \
+        [](Works *, int a) { AddressStep(n, a); }, SaveAddresses, Fields::Step, Repeat::NotEnter, \
+        true                                                                                      \
+  }
 
 const MenuRow ROWS[MENU_ROWS] = {
     {1, "MEMORY BANKS", "Max Banks Number",
@@ -235,8 +231,8 @@ const MenuRow ROWS[MENU_ROWS] = {
      false},
     {16, "PEAK POWER METER", "Release Time",
      [](Works *, char *t, size_t s) { Print(t, s, "%ims", int(TimerPeakSec)); },
-     [](Works *, int a) { TimerPeakSec = StepWithin(TimerPeakSec, 10 * Sign(a), 0, 5000); },
-     Save, Fields::Save, Repeat::Always, false},
+     [](Works *, int a) { TimerPeakSec = StepWithin(TimerPeakSec, 10 * Sign(a), 0, 5000); }, Save,
+     Fields::Save, Repeat::Always, false},
     {20, "TUNE", "Enable Tune",
      [](Works *w, char *t, size_t s) { OnOff(t, s, Cfg(w).AutoTuneMode & 1); },
      [](Works *w, int) { Cfg(w).AutoTuneMode = (Cfg(w).AutoTuneMode & 1) ? 0 : 1; }, Save,
@@ -245,7 +241,9 @@ const MenuRow ROWS[MENU_ROWS] = {
      [](Works *w, char *t, size_t s) {
        Print(t, s, "%sdB", AttVectStr[Cfg(w).AttenuatorTune % ATT_STEPS]);
      },
-     [](Works *w, int) { Cfg(w).AttenuatorTune = uint8_t((Cfg(w).AttenuatorTune + 1) % ATT_STEPS); },
+     [](Works *w, int) {
+       Cfg(w).AttenuatorTune = uint8_t((Cfg(w).AttenuatorTune + 1) % ATT_STEPS);
+     },
      Save, Fields::None, Repeat::Never, false},
     {22, "TUNE", "Target SWR (0=Off)",
      [](Works *w, char *t, size_t s) { Print(t, s, "%02.02f", double(Cfg(w).SWRescAutoTune)); },
@@ -268,8 +266,7 @@ const MenuRow ROWS[MENU_ROWS] = {
      [](Works *w, char *t, size_t s) {
        Print(t, s, "%s", Cfg(w).TempMode ? "Fahrenheit" : "Celsius");
      },
-     [](Works *w, int) { ToggleFlag(Cfg(w).TempMode); }, Save, Fields::Step, Repeat::Never,
-     false},
+     [](Works *w, int) { ToggleFlag(Cfg(w).TempMode); }, Save, Fields::Step, Repeat::Never, false},
     {40, "PLOT", "Ref Lev",
      [](Works *w, char *t, size_t s) { Print(t, s, "%ddBm", int(Cfg(w).RefLevelPlot)); },
      RefLevelStep, Save, Fields::Save, Repeat::Always, false},
@@ -278,8 +275,8 @@ const MenuRow ROWS[MENU_ROWS] = {
      [](Works *w, int a) { Cfg(w).RefPosPlot = StepWithin(Cfg(w).RefPosPlot, Sign(a), 0, 10); },
      Save, Fields::Save, Repeat::Never, false},
     {42, "PLOT", "Point Div",
-     [](Works *w, char *t, size_t s) { Print(t, s, "%d", int(Cfg(w).PointDivPlot)); },
-     PointDivStep, Save, Fields::Save, Repeat::Always, false},
+     [](Works *w, char *t, size_t s) { Print(t, s, "%d", int(Cfg(w).PointDivPlot)); }, PointDivStep,
+     Save, Fields::Save, Repeat::Always, false},
     {43, "PLOT", "Offset",
      [](Works *w, char *t, size_t s) { Print(t, s, "%3.02fdBm", double(Cfg(w).OffsetPlot)); },
      OffsetStep, Save, Fields::Save, Repeat::Always, false},
@@ -306,8 +303,8 @@ const MenuRow ROWS[MENU_ROWS] = {
      Repeat::Never, false},
     {91, "SERVICE", "Remote Service",
      [](Works *w, char *t, size_t s) { OnOff(t, s, CtrlBit(w, CTRL_REMOTE_SERVICE)); },
-     [](Works *w, int) { ToggleCtrlBit(w, CTRL_REMOTE_SERVICE); }, StartRemoteService,
-     Fields::Step, Repeat::Never, false},
+     [](Works *w, int) { ToggleCtrlBit(w, CTRL_REMOTE_SERVICE); }, StartRemoteService, Fields::Step,
+     Repeat::Never, false},
     {92, "SERVICE", "Software Update (UI)",
      [](Works *w, char *t, size_t s) { OnOff(t, s, CtrlBit(w, CTRL_UI_UPDATE_REQUEST)); },
      [](Works *w, int) { ToggleCtrlBit(w, CTRL_UI_UPDATE_REQUEST); }, StartSoftwareUpdate,

@@ -13,7 +13,8 @@ namespace {
 constexpr int BAND_TOP = 285, BAND_BOTTOM = 364, CURRENT_TOP = 311, CURRENT_BOTTOM = 339;
 constexpr int PREVIOUS_Y = 305, CURRENT_Y = 335, NEXT_Y = 360, INFO_PAGES_SHIFT = 50;
 constexpr int ID_X = 20, HEADING_X = 70, ITEM_X = 350, VALUE_RIGHT = 790;
-constexpr int NEIGHBOUR_SLOT = 1, NEIGHBOUR_VALUE_SLOT = 11, CURRENT_SLOT = 7, BROWSE_VALUE_SLOT = 0;
+constexpr int NEIGHBOUR_SLOT = 1, NEIGHBOUR_VALUE_SLOT = 11, CURRENT_SLOT = 7,
+              BROWSE_VALUE_SLOT = 0;
 constexpr int MESSAGE_SLOT = 8, MESSAGE_X = 5, MESSAGE_Y = 400;
 constexpr Colour BAND{40, 40, 40}, CURRENT_BAND{80, 80, 80};
 
@@ -51,8 +52,8 @@ void DrawAddressEdit(Works *works, const LanView &view, int y) {
   n = 0;
   for (int i = view.edited + 1; i < 4; i++)
     n += snprintf(after + n, sizeof after - n, ".%u", unsigned(view.octets[i]));
-  int x = VALUE_RIGHT - getStringSpace(CURRENT_SLOT, before) -
-          getStringSpace(CURRENT_SLOT, octet) - getStringSpace(CURRENT_SLOT, after);
+  int x = VALUE_RIGHT - getStringSpace(CURRENT_SLOT, before) - getStringSpace(CURRENT_SLOT, octet) -
+          getStringSpace(CURRENT_SLOT, after);
   DrawText(works, CURRENT_SLOT, x, y, ORANGE, "%s", before);
   x += getStringSpace(CURRENT_SLOT, before);
   DrawText(works, CURRENT_SLOT, x, y, LIGHT, "%s", octet);

@@ -70,8 +70,8 @@ LanReport ParseLanReport(const std::string &output, const char *ownVersion) {
   Version web = ParseVersion(report.webVersion), own = ParseVersion(ownVersion);
   report.updateAvailable =
       web.major > own.major || (web.major == own.major && web.minor > own.minor);
-  LogErr("!!!1-update: %i web:%s loc:%s\n", int(report.updateAvailable),
-         report.webVersion.c_str(), ownVersion);
+  LogErr("!!!1-update: %i web:%s loc:%s\n", int(report.updateAvailable), report.webVersion.c_str(),
+         ownVersion);
   LogErr("!!!2-update: %i web:%d.%d  loc:%d.%d\n", int(report.updateAvailable), web.major,
          web.minor, own.major, own.minor);
   return report;

@@ -20,9 +20,7 @@ void InitMenuKora(Works *works) {
   InitButtonCaptions(works);
 }
 
-int ModifyParameter(Works *works, int action) {
-  return EditMenuRow(works, Index(works), action);
-}
+int ModifyParameter(Works *works, int action) { return EditMenuRow(works, Index(works), action); }
 
 void MenuPrevious(Works *works) {
   int i = Index(works);

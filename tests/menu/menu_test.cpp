@@ -1,5 +1,7 @@
 // ModifyParameter row by row, grouped by the kind of row: stepped numbers,
 // lists, toggles, addresses, actions; with what reaches setup.txt.
+#include "ui/menu.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -18,14 +20,12 @@
 #include "tests/tuner/tuner_harness.h"
 #include "tuner/bank_files.h"
 #include "tuner/banks.h"
-#include "ui/menu.h"
 
 namespace {
-constexpr int MAX_BANKS = 0, FILTERS = 1, MODE = 2, LONG_PRESS = 3, SCREENSAVER = 4,
-              RELEASE = 6, ATTENUATOR = 8, TARGET_SWR = 9, TIMEOUT = 10, ATU = 11,
-              REF_LEVEL = 14, POINT_DIV = 16, OFFSET = 17, IP_ROW = 18, GATEWAY_ROW = 20,
-              ALARM1 = 22, PERIOD = 24, FACTORY = 25, SW_UPDATE = 27, FW_UPDATE = 28,
-              TURN_OFF = 29;
+constexpr int MAX_BANKS = 0, FILTERS = 1, MODE = 2, LONG_PRESS = 3, SCREENSAVER = 4, RELEASE = 6,
+              ATTENUATOR = 8, TARGET_SWR = 9, TIMEOUT = 10, ATU = 11, REF_LEVEL = 14,
+              POINT_DIV = 16, OFFSET = 17, IP_ROW = 18, GATEWAY_ROW = 20, ALARM1 = 22, PERIOD = 24,
+              FACTORY = 25, SW_UPDATE = 27, FW_UPDATE = 28, TURN_OFF = 29;
 
 class Menu : public ::testing::Test {
  protected:
@@ -56,7 +56,9 @@ class Menu : public ::testing::Test {
     return text;
   }
   std::string Setup() const { return box.Read(box.P().setupFile); }
-  bool SetupHas(const std::string &line) const { return Setup().find(line + "\n") != std::string::npos; }
+  bool SetupHas(const std::string &line) const {
+    return Setup().find(line + "\n") != std::string::npos;
+  }
 
   StubTransceiverThreads threads;
   TestSandbox box;
@@ -161,11 +163,12 @@ TEST_F(Menu, SavingFollowsEachRowsRule) {
 TEST_F(Menu, RepeatRequestsPerRowAndKey) {
   struct Case {
     int row, action, repeat;
-  } cases[] = {{RELEASE, MENU_PLUS, 1},       {TARGET_SWR, MENU_ENTER, 1}, {REF_LEVEL, MENU_MINUS, 1},
-               {POINT_DIV, MENU_PLUS, 1},     {OFFSET, MENU_PLUS, 1},      {IP_ROW, MENU_PLUS, 1},
-               {IP_ROW, MENU_NEXT_FIELD, 1},  {ALARM1, MENU_PLUS, 1},      {ALARM1, MENU_ENTER, 0},
-               {PERIOD, MENU_MINUS, 1},       {PERIOD, MENU_NEXT_FIELD, 0}, {MAX_BANKS, MENU_PLUS, 0},
-               {LONG_PRESS, MENU_PLUS, 0},    {ATU, MENU_PLUS, 0}};
+  } cases[] = {
+      {RELEASE, MENU_PLUS, 1},      {TARGET_SWR, MENU_ENTER, 1},  {REF_LEVEL, MENU_MINUS, 1},
+      {POINT_DIV, MENU_PLUS, 1},    {OFFSET, MENU_PLUS, 1},       {IP_ROW, MENU_PLUS, 1},
+      {IP_ROW, MENU_NEXT_FIELD, 1}, {ALARM1, MENU_PLUS, 1},       {ALARM1, MENU_ENTER, 0},
+      {PERIOD, MENU_MINUS, 1},      {PERIOD, MENU_NEXT_FIELD, 0}, {MAX_BANKS, MENU_PLUS, 0},
+      {LONG_PRESS, MENU_PLUS, 0},   {ATU, MENU_PLUS, 0}};
   for (const Case &c : cases) {
     works->ui.menuIndex = c.row;
     EXPECT_EQ(ModifyParameter(works.works, c.action), c.repeat)
