@@ -76,6 +76,26 @@ void ReportScreenState(JsonWriter &json, Works *works) {
   json.EndArray();
 }
 
+// The fields a scenario can wait for (`unit await FIELD N`).
+struct AwaitedField {
+  const char *name;
+  int (*read)(Works *works);
+};
+const AwaitedField AWAITED_FIELDS[] = {
+    {"uiState", [](Works *w) { return int(w->ui.uiState); }},
+    {"tuneStatus", [](Works *w) { return int(w->tuner.tuneStatus); }},
+    {"copySource", [](Works *w) { return int(w->ui.copySource); }},
+    {"copyDest", [](Works *w) { return int(w->ui.copyDest); }},
+    {"resetBank", [](Works *w) { return int(w->ui.resetBank); }},
+};
+
+std::string AwaitedFieldNames() {
+  std::string names;
+  for (const AwaitedField &f : AWAITED_FIELDS)
+    names += (names.empty() ? "" : "|") + std::string(f.name);
+  return names;
+}
+
 std::string ErrorCodes(Works *works) {
   std::string codes;
   for (int32_t code : GetErrList(works)) {
@@ -107,18 +127,17 @@ bool ControllerDevice::AwaitField(Works *works, const ScenarioEvent &ev, std::st
   double seconds = AWAIT_DEFAULT_SECONDS;
   std::string text;
   if (!AwaitArgs(ev, text, seconds, error)) return false;
-  char field[16];
+  char name[16];
   int value = 0;
-  if (sscanf(text.c_str(), "%15s %d", field, &value) != 2 ||
-      (strcmp(field, "uiState") != 0 && strcmp(field, "tuneStatus") != 0)) {
-    error = "'" + ev.text + "': unit await takes uiState N or tuneStatus N";
+  const AwaitedField *field = nullptr;
+  if (sscanf(text.c_str(), "%15s %d", name, &value) == 2)
+    for (const AwaitedField &f : AWAITED_FIELDS)
+      if (strcmp(f.name, name) == 0) field = &f;
+  if (!field) {
+    error = "'" + ev.text + "': unit await takes " + AwaitedFieldNames() + " and a value";
     return false;
   }
-  bool tune = strcmp(field, "tuneStatus") == 0;
-  auto reached = [&] {
-    int now = tune ? int(works->tuner.tuneStatus) : int(works->ui.uiState);
-    return !works->core.running || now == value;
-  };
+  auto reached = [&] { return !works->core.running || field->read(works) == value; };
   if (AwaitUntil(reached, seconds, interrupted_) && works->core.running) return true;
   error = "'" + ev.text + "': not reached";
   return false;
@@ -186,7 +205,8 @@ bool ControllerDevice::Apply(const ScenarioEvent &ev, std::string &error) {
   } else {
     error = "'" + ev.text +
             "': unit verbs are tune [fine], error-key, autotune on|off, view 1..5, info on|off, "
-            "await uiState|tuneStatus N";
+            "await " +
+            AwaitedFieldNames() + " N";
     return false;
   }
   return true;
