@@ -62,6 +62,7 @@ struct TunerState {
   std::recursive_mutex tuneMutex;
   std::atomic<float> swrFinale{0};  // SWR of the setting put back at the end
   float campioniSWR[TUNE_SAMPLES]{};
+  bool campioniTripped[TUNE_SAMPLES]{};  // the sample's step tripped the high-SWR protection
   int scanAttivo = 0;
   int nCampioni = 0;
   int cntRaffina = 0;
