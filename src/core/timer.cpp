@@ -158,7 +158,7 @@ void FollowTransceiver(Works *works, const TavoParamsRecord &params, TimerContex
     works->core.tavoTx = transmitting ? 1 : 0;
     int32_t an = params.word[tavo::b11bit5];
     if (works->link.anValue != an && works->tuner.tuneStatus != 1 && !works->core.tavoTx &&
-        !(works->tuner.autoAntFlags & 0x30)) {
+        !(works->tuner.autoAntFlags & (ANT_ANSWER_WAIT | ANT_ANSWER_DONE))) {
       works->link.anValue = an;
       IncPNTIn_CMDLinear(CMD_AN, works);
     }

@@ -126,6 +126,22 @@ TEST_F(TimerPassTest, TuneRequestAsksForACarrierOnceTheQueueIsEmpty) {
   EXPECT_EQ(works->cfg.AutoTuneMode & 0x20, 0x20);
 }
 
+// The tune page's test carrier is the operator's own: while its bits are in
+// the flag byte the timer starts no automatic tune on it.
+TEST_F(TimerPassTest, TheTestCarrierStartsNoAutomaticTune) {
+  works->tuner.modeWorkIdx = 1;
+  works->trx.TavoParams->word[tavo::b9bit6] = 1;  // the transceiver transmits
+  works->cfg.AutoTuneMode = 0x01;
+  works->tuner.autoAntFlags = TEST_TX_ON;
+  Passes(3);
+  EXPECT_EQ(works->tuner.tuneStatus, 0);
+  EXPECT_EQ(works->cfg.AutoTuneMode, 0x01);
+  works->tuner.autoAntFlags = 0;  // an ordinary transmission
+  Passes(1);
+  EXPECT_EQ(works->tuner.tuneStatus, 1);
+  EXPECT_EQ(works->cfg.AutoTuneMode & 0x02, 0x02);
+}
+
 TEST_F(TimerPassTest, HoldOffsCountDownInProcessorTime) {
   works->link.commErrHoldoff = 2000;
   works->trx.extIoHoldoff = 1500;
