@@ -12,6 +12,7 @@
 #include "core/works.h"
 #include "tests/support/sandbox.h"
 #include "transceiver/tavo_params.h"
+#include "tuner/banks.h"
 
 namespace {
 // Each pass's pause costs `processStep` of processor time; the wall clock is
@@ -101,6 +102,40 @@ TEST_F(TimerPassTest, FrequencyChangeFromTheFt817StartsWithTheFrequencyCommand) 
   EXPECT_EQ(cmds.front(), CMD_FA);
   EXPECT_EQ(works->link.currentFreq, 3600000u);
   EXPECT_EQ(works->tuner.fineTune, 0);
+}
+
+// After a bank load (the row cleared) the present frequency's row is applied
+// again without "FA"; after the force marker (an amplifier restart) with it.
+TEST_F(TimerPassTest, ABankLoadOrARestartAppliesTheRowAgainAtTheSameFrequency) {
+  InitTabAntenna(works.works, 0);
+  works->tuner.modeWorkIdx = 2;
+  works->trx.catFreq = 7100000;
+  Passes(1);
+  Queued();
+  Passes(1);
+  EXPECT_TRUE(Queued().empty());
+
+  {
+    std::lock_guard<std::mutex> lock(works->tuner.antennaMutex);
+    AntennaRow &forty = works->tuner.tabAntenna[3];  // antenna 2, stored tune, in line, 2 dB pad
+    forty.Ant = 2;
+    forty.Atu = 0;
+    forty.AmpEnable = 1;
+    forty.Att = 1;
+  }
+  works->link.ampBypass = 1;
+  works->tuner.idxRowAntenna = -1;
+  Passes(1);
+  EXPECT_EQ(Queued(), (std::vector<int32_t>{CMD_SA, CMD_MT_CLEAR, CMD_AB0, CMD_AT}));
+  EXPECT_EQ(works->tuner.idxRowAntenna, 3);
+  Passes(1);
+  EXPECT_TRUE(Queued().empty());
+
+  works->core.forceFreq = -1;
+  Passes(1);
+  std::vector<int32_t> cmds = Queued();
+  ASSERT_FALSE(cmds.empty());
+  EXPECT_EQ(cmds.front(), CMD_FA);
 }
 
 TEST_F(TimerPassTest, IgnoredTuneRequestGivesError14AfterThirtyPasses) {
