@@ -57,12 +57,17 @@ void ServeTuneHandshake(Works *works) {
     mode.fetch_or(HS_RX_SENT);
   }
   bits = mode;
-  if (bits & HS_TX_REQUEST) {
-    SendToTransceiver(works, TX_COMMAND);
-    LogErr("SENT TAVO TX2;! (0x%x)\n", bits);
-    mode.fetch_and(uint8_t(~HS_TX_REQUEST));
-    mode.fetch_or(HS_TX_SENT);
+  if (!(bits & HS_TX_REQUEST)) return;
+  mode.fetch_and(uint8_t(~HS_TX_REQUEST));
+  // A carrier only for a running tune: one asked for as a tune ended or was
+  // refused would leave the transceiver transmitting.
+  if (works->tuner.tuneStatus == 0) {
+    LogErr("TAVO TX2 not sent: no tune runs (0x%x)\n", bits);
+    return;
   }
+  SendToTransceiver(works, TX_COMMAND);
+  LogErr("SENT TAVO TX2;! (0x%x)\n", bits);
+  mode.fetch_or(HS_TX_SENT);
 }
 
 void ServeManualTune(Works *works) {

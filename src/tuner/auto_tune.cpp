@@ -25,6 +25,9 @@ constexpr float SWR_HI_PROTECTION = 100.0f;
 constexpr float SWR_NO_READING = 0.01f;  // at or below: no carrier was measured
 constexpr float SWR_STORE_MAX = 6.0f;
 constexpr uint8_t STATUS_B_HI_SWR = 0x02;
+// AutoTuneMode bits of the tune handshake.
+constexpr uint8_t AT_AUTO = 0x01, AT_RECEIVE = 0x04, AT_REQUEST = 0x10, AT_ASK_CARRIER = 0x20,
+                  AT_CARRIER_ASKED = 0x40;
 
 std::string NetworkTag(uint32_t word) {
   std::string tag;
@@ -178,7 +181,11 @@ void EscAutoTune(Works *works, int store) {
   IncPNTIn_CMDLinear(CMD_AT, works);
   cnttune = 0;
   std::atomic<uint8_t> &mode = works->cfg.AutoTuneMode;
-  if (mode & 0x01) mode |= 0x04;  // the extended-IO link returns the transceiver to receive
+  // The extended-IO link returns the transceiver to receive: with automatic
+  // tune on, and also whenever a carrier was asked for (automatic tune
+  // turned off during the tune); a carrier not yet asked for is not.
+  if (mode & (AT_AUTO | AT_REQUEST | AT_ASK_CARRIER | AT_CARRIER_ASKED)) mode |= AT_RECEIVE;
+  mode &= uint8_t(~AT_ASK_CARRIER);
   works->cfg.idxSogliaTS = -1;
   LogErr("------- Esc AutoTune (0x%x)\n", unsigned(mode));
   t.tuneStatus = 0;

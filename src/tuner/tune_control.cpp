@@ -131,6 +131,8 @@ void GoTune(Works *works) {
   if (!(mode & 0x01) || (mode & 0x08)) return;
   StartAutotune(works);
   LogErr("b-START TUNE %i!!\n", int(t.statoTune));
+  // A search that did not start (the tuner is bypassed) asks for no carrier.
+  if (t.tuneStatus == 0) return;
   if (t.modeWorkIdx == 1) {
     mode = (mode & ~0x40) | 0x10;  // the tune request of the timer's handshake
     LogErr("a-START TUNE!!\n");

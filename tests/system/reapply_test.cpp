@@ -76,8 +76,9 @@ TEST(Reapply, ABankChangeAndARestartedAmplifierBringTheBandBackWithoutAFrequency
   EXPECT_TRUE(InOrder(bank, {"SA3;", "MT1", "AB0;", "AT10;"})) << ::testing::PrintToString(bank);
   EXPECT_FALSE(Has(bank, "MT100800000;"));  // not the empty word: the stored one
   EXPECT_EQ(std::count_if(bank.begin(), bank.end(),
-                          [](const std::string &t) { return t.rfind("FA", 0) == 0 ||
-                                                            t.rfind("SF", 0) == 0; }),
+                          [](const std::string &t) {
+                            return t.rfind("FA", 0) == 0 || t.rfind("SF", 0) == 0;
+                          }),
             0)
       << ::testing::PrintToString(bank);
 

@@ -184,3 +184,45 @@ TEST(Roads, SilentAmplifierGivesError4AndTheUnitRecovers) {
   // Answering again, the amplifier gets the next frequency change in full.
   ExpectFortyMetres(CommandsAfter(r, "14 trx freq 7100000"), true);
 }
+
+namespace {
+// Commands the transceiver received on its extended-IO port between two
+// scenario events (or to the end).
+std::vector<std::string> TransceiverCommands(const ScenarioRun &r, const std::string &from,
+                                             const std::string &to = "") {
+  double start = EventApplied(r.report, from);
+  double stop = to.empty() ? 1e9 : EventApplied(r.report, to);
+  EXPECT_GE(start, 0) << from;
+  std::string trx = ReportSection(r.report, "transceiver");
+  std::vector<std::string> texts;
+  std::regex command("\\{\"t\":([0-9.e+-]+),\"port\":\"extio\",\"text\":\"([^\"]*)\"\\}");
+  for (std::sregex_iterator it(trx.begin(), trx.end(), command), last; it != last; ++it) {
+    double t = std::stod((*it)[1]);
+    if (t > start && t < stop) texts.push_back((*it)[2]);
+  }
+  return texts;
+}
+}  // namespace
+
+// The TUNE key on a band whose tuner is bypassed starts no search and asks
+// for no carrier; a tune aborted after automatic tune was turned off still
+// returns the transceiver to receive.
+TEST(Roads, NoTuneKeyPathLeavesTheTransceiverTransmitting) {
+  std::string table = "!Tavo\n40m 7000000 7300000 1 1 0 0 0.0\n20m 14000000 14350000 1 1 1 0 0.0\n";
+  ScenarioRun r = QuickRun("road-receive", SETUP_AUTOTUNE,
+                           "1 trx freq 14200000\n4 unit tune\n6 trx freq 7100000\n"
+                           "8 unit tune\n9 unit autotune off\n10 unit tune\n",
+                           13, table);
+  ASSERT_EQ(r.run.exitStatus, 0) << r.run.output;
+  EXPECT_TRUE(TransceiverCommands(r, "4 unit tune", "8 unit tune").empty())
+      << "the refused tune asked for a carrier";
+  std::vector<std::string> tuned = TransceiverCommands(r, "8 unit tune", "10 unit tune");
+  EXPECT_NE(std::find(tuned.begin(), tuned.end(), "TX2;"), tuned.end())
+      << ::testing::PrintToString(tuned);
+  std::vector<std::string> aborted = TransceiverCommands(r, "10 unit tune");
+  EXPECT_NE(std::find(aborted.begin(), aborted.end(), "RX;"), aborted.end())
+      << ::testing::PrintToString(aborted);
+  std::string trx = ReportSection(r.report, "transceiver");
+  EXPECT_NE(trx.find("\"tx\":false"), std::string::npos) << trx;
+  EXPECT_NE(ReportSection(r.report, "controller").find("\"tuneStatus\":0"), std::string::npos);
+}

@@ -122,6 +122,7 @@ TEST_F(ExtIoLink, NoiseOtherTypesAndMismatchedKindsDoNotDisturbTheNextMessages) 
 
 TEST_F(ExtIoLink, HandshakeRequestsGoOutAfterACompleteMessageInTheirOrder) {
   works->cfg.AutoTuneMode = 0x01 | 0x04 | 0x20;
+  works->tuner.tuneStatus = 1;
   Start();
   std::this_thread::sleep_for(std::chrono::milliseconds(50));
   EXPECT_EQ(Received(), "");  // a silent transceiver is asked nothing
@@ -130,6 +131,14 @@ TEST_F(ExtIoLink, HandshakeRequestsGoOutAfterACompleteMessageInTheirOrder) {
   EXPECT_EQ(works->cfg.AutoTuneMode, 0x01 | 0x08 | 0x40);
   EXPECT_TRUE(log.ErrHas("SENT TAVO RX;! (0x25)\n"));
   EXPECT_TRUE(log.ErrHas("SENT TAVO TX2;! (0x29)\n"));
+
+  // Asked for as the tune ended (or was refused), the carrier is not sent.
+  works->tuner.tuneStatus = 0;
+  works->cfg.AutoTuneMode = 0x01 | 0x10 | 0x20;
+  SendBlock(14075000);
+  ASSERT_TRUE(WaitUntil([&] { return log.ErrHas("TAVO TX2 not sent: no tune runs (0x31)\n"); }));
+  EXPECT_EQ(works->cfg.AutoTuneMode, 0x01 | 0x10);
+  EXPECT_EQ(Received(), "");
 }
 
 // The tune page's test transmission asked while the amplifier is answering
