@@ -17,6 +17,7 @@
 #include "settings/calibration.h"
 #include "settings/fan_table.h"
 #include "settings/filters.h"
+#include "settings/safe_write.h"
 #include "settings/setup_record.h"
 #include "transceiver/tavo_params.h"
 #include "tuner/banks.h"
@@ -54,6 +55,7 @@ bool Pause(Works *works, int64_t seconds) {
 }
 
 void LoadSettingsAndTables(Works *works) {
+  RemoveInterruptedSaves();
   InitGlobalVar(works);
   CntIP = CntDNS = CntNetMask = CntGateway = 3;
   ReadConfigFile(works);

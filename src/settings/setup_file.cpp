@@ -199,9 +199,11 @@ const KeyDef KEYS[] = {
 };
 #undef FIELD
 
-char *Field(Works *works, const KeyDef &k) {
-  return reinterpret_cast<char *>(works->cfg.setup) + k.offset;
+char *Field(SetupRecord &record, const KeyDef &k) {
+  return reinterpret_cast<char *>(&record) + k.offset;
 }
+
+char *Field(Works *works, const KeyDef &k) { return Field(*works->cfg.setup, k); }
 
 void StoreText(char *field, size_t capacity, const char *value) {
   snprintf(field, capacity, "%s", value);  // longer values are cut to the field
@@ -242,14 +244,16 @@ void RefreshFromMirrors(Works *works) {
   }
 }
 
-std::string FileLine(Works *works, const KeyDef &k) {
+// The line of `k` from `record`, a snapshot of the setup record.
+std::string FileLine(Works *works, SetupRecord &record, const KeyDef &k) {
   std::string value;
+  const char *field = Field(record, k);
   if (!k.capacity)
     value = std::to_string(k.get(works));
   else if (k.kind == Kind::Flag)
-    value.assign(1, Field(works, k)[0]);
+    value.assign(1, field[0]);
   else
-    value = Field(works, k);
+    value.assign(field, strnlen(field, k.capacity));
   return std::string(k.key) + ": " + value + "\n";
 }
 
@@ -302,14 +306,21 @@ void readSetup(Works *works) {
     return;
   }
   std::string line;
-  while (NextLine(in, line)) ApplyLine(works, line);
+  {
+    std::lock_guard<std::mutex> lock(works->cfg.setupMutex);
+    while (NextLine(in, line)) ApplyLine(works, line);
+  }
   in.close();
   for (const KeyDef &k : KEYS) LogSetting(works, k);
 }
 
+// One save at a time, formatted from a snapshot of the record taken with
+// the mirrors refreshed, so that the file never mixes two states of it.
 bool writeSetup(Works *works) {
+  std::lock_guard<std::mutex> lock(works->cfg.setupMutex);
   RefreshFromMirrors(works);
+  SetupRecord snapshot = *works->cfg.setup;
   std::string content;
-  for (const KeyDef &k : KEYS) content += FileLine(works, k);
-  return WriteSettingsFile(GetPaths().setupFile, content);
+  for (const KeyDef &k : KEYS) content += FileLine(works, snapshot, k);
+  return WriteSettingsFile(GetPaths().setupFile, content, OnOpenFailure::LeaveWritable);
 }
