@@ -7,6 +7,7 @@
 constexpr int TUNE_ANTENNAS = 3;
 constexpr int TUNE_MEM_SIZE = 5000;  // entries per antenna (frequency indices)
 constexpr int ANTENNA_ROWS = 11;     // rows of an antenna table
+constexpr int ATT_STEPS = 4;         // input attenuator steps 0..3
 constexpr int TUNE_SAMPLES = 10;     // SWR samples of the fast search
 
 // Bits of autoAntFlags, the one byte of the automatic antenna and of the tune

@@ -16,8 +16,6 @@
 const char MODEwork[3][8] = {"Generic", "KRVTAVO", " FT-817"};
 
 namespace {
-constexpr int ANTENNA_OUTPUTS = 3;
-constexpr int ATT_STEPS = 4;  // attenuator steps 0..3
 constexpr uint8_t TUNE_KEY_DISABLED = 0x80;
 constexpr uint8_t STATUS_A_AN = 0x01;
 
@@ -25,7 +23,7 @@ void Queue(Works *works, int32_t cmd) { IncPNTIn_CMDLinear(cmd, works); }
 
 void ApplyAntenna(Works *works, const AntennaRow &row) {
   // Outputs beyond the third do not exist: such a row leaves the antenna.
-  if (row.Ant == 0 || row.Ant > ANTENNA_OUTPUTS) return;
+  if (row.Ant == 0 || row.Ant > TUNE_ANTENNAS) return;
   if (row.Ant == works->tuner.antennaIdx + 1) return;
   works->tuner.antennaIdx = row.Ant - 1;
   Queue(works, CMD_SA);

@@ -112,6 +112,45 @@ TEST(SetupFile, LineRulesLastValueWinsAndUnknownOrMalformedLinesAreHarmless) {
   EXPECT_TRUE(log.SysHas("Pitch: -123456789-"));
 }
 
+// Numbers out of their documented range give way to the default, one log
+// line naming the key and the value each.
+TEST(SetupFile, OutOfRangeNumbersTakeTheirDefaultsWithOneLogLineEach) {
+  TestSandbox box;
+  box.Write(box.P().setupFile,
+            "NumAntenna: z\nNumBanco: 99999999999\nMAXbank: -4\nAutoTuneMaxCicli: x\n"
+            "Attenuator: 7\nSWRescAutoTune: 5000\nMaxTemperature: 2000\nPSpar1: 123456\n"
+            "TcpPort: 70000\nFreqPeriodTime: abc\nSaveScreenIdx: 4\nRefLevelPlot: -300\n");
+  TestWorks works;
+  LogCapture log;
+  readSetup(works.works);
+  EXPECT_EQ(works->tuner.antennaIdx, 0);
+  EXPECT_EQ(works->cfg.NumBanco, 1);
+  EXPECT_EQ(works->cfg.MAXbank, 3);
+  EXPECT_EQ(works->cfg.AutoTuneMaxCicli, 0);
+  EXPECT_EQ(works->cfg.Attenuator, 0);
+  EXPECT_FLOAT_EQ(works->cfg.SWRescAutoTune, 0);
+  EXPECT_FLOAT_EQ(works->cfg.MaxTemperature, 60);
+  EXPECT_EQ(works->cfg.PSpar1, 1);
+  EXPECT_EQ(works->remote.TcpPort, 6666);
+  EXPECT_EQ(works->cfg.FreqPeriodTime, 10);
+  EXPECT_STREQ(works->cfg.setup->NumBanco, "1");  // the text too
+  // The ends of a range are in it.
+  EXPECT_EQ(works->cfg.SaveScreenIdx, 4);
+  EXPECT_EQ(works->cfg.RefLevelPlot, -300);
+  EXPECT_TRUE(log.SysHas("NumAntenna: 'z' is not in 1..3, 1 used", LOG_PRIO_ERR));
+  EXPECT_TRUE(log.SysHas("MAXbank: '-4' is not in 2..20, 3 used", LOG_PRIO_ERR));
+  int lines = 0;
+  for (const auto &l : log.Sys()) lines += l.text.find(" is not in ") != std::string::npos;
+  EXPECT_EQ(lines, 10);
+
+  // A bank beyond the banks there are, whichever line comes first.
+  box.Write(box.P().setupFile, "NumBanco: 5\nMAXbank: 4\n");
+  log.Clear();
+  readSetup(works.works);
+  EXPECT_EQ(works->cfg.NumBanco, 1);
+  EXPECT_TRUE(log.SysHas("NumBanco: '5' is no bank below MAXbank 4, 1 used", LOG_PRIO_ERR));
+}
+
 TEST(SetupFile, MirrorsWinWhenWriting) {
   TestSandbox box;
   TestWorks works;
