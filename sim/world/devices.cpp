@@ -1,6 +1,8 @@
 #include "sim/amplifier/amp_device.h"
 #include "sim/controller/controller_device.h"
 #include "sim/ft817/ft817.h"
+#include "sim/keyboard/keyboard_device.h"
+#include "sim/panel/panel_device.h"
 #include "sim/transceiver/transceiver.h"
 #include "sim/world/simulation.h"
 
@@ -10,5 +12,7 @@ std::vector<std::unique_ptr<SimDevice>> MakeDevices(const SimContext &context) {
   devices.push_back(std::make_unique<AmpDevice>(context));
   devices.push_back(std::make_unique<TransceiverSim>(context));
   devices.push_back(std::make_unique<Ft817Sim>(context));
+  devices.push_back(std::make_unique<PanelDevice>(context));
+  devices.push_back(std::make_unique<KeyboardDevice>(context));
   return devices;
 }

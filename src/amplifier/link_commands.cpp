@@ -301,6 +301,7 @@ bool SendCmdLinear(Works *works, int32_t state) {
       return true;
     case CMD_MR1:
       Send(works, state, Fixed("MR", "MR1;"), CMD_PARKED);
+      works->input.ctrlFlags.fetch_or(CTRL_FW_UPDATE_MESSAGE);
       return true;
     default:
       return false;

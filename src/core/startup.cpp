@@ -151,5 +151,5 @@ int KestraMain(const KestraHooks &hooks) {
   }
   ShutDown(works.get());
   if (hooks.stopped) hooks.stopped(works.get());
-  return 0;
+  return works->core.exitStatus;
 }

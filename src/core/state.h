@@ -34,6 +34,9 @@ struct CoreState {
   // Length of a second of the start-up pauses (the countdown among them) and
   // of the closing pause; a simulator run may shorten them.
   std::atomic<int32_t> pauseSecondMs{1000};
+
+  // What main returns; a device failure that ends the unit sets it.
+  std::atomic<int32_t> exitStatus{0};
 };
 
 // Cursor positions of the menu's address editors.

@@ -6,18 +6,20 @@
 #include "core/log.h"
 #include "core/timer.h"
 #include "core/works.h"
+#include "input/front_panel.h"
+#include "input/keyboard.h"
 #include "input/panel_mailbox.h"
 #include "settings/setup_record.h"
 #include "transceiver/cat_serial.h"
 #include "transceiver/ext_io.h"
 
 const ThreadBodies productThreadBodies = {
-    .GPIO = nullptr,
+    .GPIO = GPIO,
     .Linear = Linear,
     .LoadThread = LoadThread,
     .LANInfoThread = LANInfoThread,
     .AggFWThread = AggFWThread,
-    .keyb = nullptr,
+    .keyb = keyb,
     .Wsocket = nullptr,
     .Wclient = nullptr,
     .Serial = Serial,
