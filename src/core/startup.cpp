@@ -147,6 +147,7 @@ int KestraMain(const KestraHooks &hooks) {
   if (hooks.started) hooks.started(works.get());
 
   if (StartUnit(works.get())) {
+    if (hooks.up) hooks.up(works.get());
     while (works->core.running) SleepSeconds(1);
   }
   ShutDown(works.get());

@@ -19,6 +19,7 @@
 #include "settings/setup_record.h"
 #include "tests/support/sandbox.h"
 #include "tests/support/test_clock.h"
+#include "tests/support/wait.h"
 
 namespace {
 std::mutex startedMutex;
@@ -80,18 +81,18 @@ class StartupTest : public ::testing::Test {
     UseDeviceDisplay();
   }
 
-  // Runs the whole life of the program; the run flag drops after the
-  // start-up (about 15 s of compressed time).
+  // Runs the whole life of the program; the run flag drops once the
+  // start-up is over (about 15 s of compressed time), the countdown has
+  // ended and the front panel has taken what was posted to it, however long
+  // a busy host took for it.
   void RunUnit(const std::string &setup) {
     if (!setup.empty()) box.Write(box.P().setupFile, setup);
-    std::thread stopper;
     KestraHooks hooks;
-    hooks.started = [&](Works *works) {
-      current = works;
-      stopper = std::thread([works] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(400));
-        works->core.running = 0;
-      });
+    hooks.started = [&](Works *works) { current = works; };
+    hooks.up = [&](Works *works) {
+      EXPECT_TRUE(WaitUntil(
+          [&] { return works->core.initDone == 1 && works->input.panelCmd == 0; }, 30));
+      works->core.running = 0;
     };
     hooks.stopped = [&](Works *works) {
       remoteFlags = std::string{works->cfg.setup->EnableWrite, works->cfg.setup->EnableRead,
@@ -101,7 +102,6 @@ class StartupTest : public ::testing::Test {
       EXPECT_TRUE(CaptureScreen(works, finalScreen, error)) << error;
     };
     EXPECT_EQ(KestraMain(hooks), 0);
-    stopper.join();
   }
 
   std::set<std::string> Started() {
