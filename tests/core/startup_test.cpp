@@ -191,8 +191,17 @@ TEST_F(StartupTest, NoThreadWithItsFlagOffIsStartedOrJoined) {
 
 TEST_F(StartupTest, FrontPanelGetsTheStartAndCountdownCommandsInOrder) {
   RunUnit("");
-  // 197 at start, 181 once during the countdown and once after it.
-  EXPECT_EQ(panelReceived, (std::vector<int>{0xC5, 0xB5, 0xB5}));
+  // 197 at start, 181 once the countdown reaches 4 and once after it. On the
+  // fast clock a busy host may end the start-up pause before the countdown
+  // thread got that far: then only the closing 181 comes.
+  std::vector<int> got = panelReceived;
+  ASSERT_GE(got.size(), 2u);
+  EXPECT_LE(got.size(), 3u);
+  EXPECT_EQ(got.front(), 0xC5);
+  EXPECT_TRUE(std::all_of(got.begin() + 1, got.end(), [](int c) { return c == 0xB5; }));
+  if (log.ErrHas("Time Loading ... 4..\n")) {
+    EXPECT_EQ(got.size(), 3u);
+  }
 }
 
 TEST(StartImage, HighPowerClassChoosesStart120) {
