@@ -12,6 +12,26 @@
 #include <fstream>
 #include <sstream>
 
+namespace {
+// Runs the program in a session of its own, as the service runs on the
+// target: busy processes of the test's session do not share its slice of
+// the processor. The session's leader only waits for it and exits as it
+// did, so that the program, not a session leader, opens the serial ports
+// (a session leader would take one as its controlling terminal).
+[[noreturn]] void RunInOwnSession(const std::string &binary, std::vector<char *> &argv) {
+  setsid();
+  pid_t program = fork();
+  if (program == 0) {
+    execv(binary.c_str(), argv.data());
+    _exit(127);
+  }
+  int status = 0;
+  if (program < 0 || waitpid(program, &status, 0) != program) _exit(127);
+  if (WIFEXITED(status)) _exit(WEXITSTATUS(status));
+  _exit(128 + (WIFSIGNALED(status) ? WTERMSIG(status) : 0));
+}
+}  // namespace
+
 SimRun RunKestraSim(const std::string &binary, const std::vector<std::string> &args,
                     double timeLimitSeconds) {
   SimRun run;
@@ -26,8 +46,7 @@ SimRun RunKestraSim(const std::string &binary, const std::vector<std::string> &a
     std::vector<char *> argv{const_cast<char *>(binary.c_str())};
     for (const auto &a : args) argv.push_back(const_cast<char *>(a.c_str()));
     argv.push_back(nullptr);
-    execv(binary.c_str(), argv.data());
-    _exit(127);
+    RunInOwnSession(binary, argv);
   }
   close(pipeFd[1]);
   auto elapsed = [&] {
@@ -44,7 +63,7 @@ SimRun RunKestraSim(const std::string &binary, const std::vector<std::string> &a
       run.output.append(buf, n);
     }
     if (!killed && elapsed() > timeLimitSeconds) {
-      kill(child, SIGKILL);
+      kill(-child, SIGKILL);  // the session's process group, the unit with it
       killed = true;
     }
   }
