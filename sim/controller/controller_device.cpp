@@ -3,15 +3,19 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstring>
 
 #include "amplifier/errors.h"
 #include "core/log.h"
 #include "core/works.h"
+#include "display/png_write.h"
+#include "settings/setup_record.h"
 #include "sim/world/json.h"
 #include "transceiver/tavo_params.h"
 #include "tuner/banks.h"
 #include "tuner/tune_control.h"
 #include "tuner/tune_word.h"
+#include "ui/main_screen.h"
 #include "ui/supply_voltage.h"
 
 namespace {
@@ -33,6 +37,15 @@ std::string BandName(Works *works) {
   return AntennaRowOf(works, works->link.currentFreq, row) >= 0 ? std::string(row.Band) : "-";
 }
 
+// The long press of VIEW opens the pages, BACK closes them.
+void ShowInfoPages(Works *works, bool on) {
+  if (on) {
+    OpenInfoPages(works);
+  } else if (EscFromStatus(works)) {
+    works->ui.uiState = 0;
+  }
+}
+
 // What the front panel and the keyboard change in the unit.
 void ReportPanelState(JsonWriter &json, Works *works) {
   InputState &in = works->input;
@@ -52,6 +65,7 @@ std::string ErrorCodes(Works *works) {
   }
   return codes.empty() ? "none" : codes;
 }
+
 bool SelectBank(Works *works, const ScenarioEvent &ev, std::string &error) {
   long bank = -1;
   if (!ArgInt(ev, 0, bank, error)) return false;
@@ -62,6 +76,16 @@ bool SelectBank(Works *works, const ScenarioEvent &ev, std::string &error) {
   }
   SelectBanco(works, int(bank));
   return true;
+}
+
+// The remote link as the unit sees it at the end of the run.
+void RemoteReport(Works *works, JsonWriter &json) {
+  RemoteState &r = works->remote;
+  std::string status(r.statusMsg, strnlen(r.statusMsg, sizeof r.statusMsg));
+  json.Key("remote").BeginObject();
+  json.Field("wsConnected", int(r.wsConnected)).Field("remoteFault", int(r.remoteFault));
+  json.Field("enableCAT", std::string(1, ReadSetupFlag(works->cfg.setup->EnableCAT)));
+  json.Field("statusMsg", status).EndObject();
 }
 }  // namespace
 
@@ -125,8 +149,19 @@ bool ControllerDevice::Apply(const ScenarioEvent &ev, std::string &error) {
       works->cfg.AutoTuneMode.fetch_or(1);
     else
       works->cfg.AutoTuneMode.fetch_and(static_cast<uint8_t>(~1));
+  } else if (ev.verb == "view") {  // what the VIEW key's presses lead to
+    long mode = 0;
+    if (!ArgInt(ev, 0, mode, error)) return false;
+    SelectMainWindow(works, int(mode));
+  } else if (ev.verb == "info" && ev.args.size() == 1 &&
+             (ev.args[0] == "on" || ev.args[0] == "off")) {
+    ShowInfoPages(works, ev.args[0] == "on");
+  } else if (ev.verb == "snapshot" && ev.args.size() == 1) {  // the screen now, as a PNG
+    if (!SaveScreenPng(works, ev.args[0], error)) return false;
   } else {
-    error = "'" + ev.text + "': unit verbs are tune [fine], error-key, bank N, autotune on|off";
+    error = "'" + ev.text +
+            "': unit verbs are tune [fine], error-key, bank N, autotune on|off, view 1..5, "
+            "info on|off, snapshot FILE";
     return false;
   }
   return true;
@@ -166,7 +201,11 @@ void ControllerDevice::Report(JsonWriter &json) {
   json.Field("tavoFreq", int(params.word[tavo::freq]));
   json.Field("tavoTx", int(works->core.tavoTx));
   json.Field("catFreq", int(works->trx.catFreq));
+  json.Field("pwrFwd", double(l.pwrFwd)).Field("pwrRefl", double(l.pwrRefl));
+  json.Field("swr", double(l.swr));
+  json.Field("uiFlags", int(works->ui.uiFlags)).Field("uiState", int(works->ui.uiState));
   ReportPanelState(json, works);
   json.Field("status", StatusLine(works));
+  RemoteReport(works, json);
   json.EndObject();
 }

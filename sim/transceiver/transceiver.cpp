@@ -57,12 +57,14 @@ bool TransceiverSim::Start(std::string &error) {
   if (!cat_.Open(context_.root + CAT_PORT, error)) return false;
   stop_ = false;
   worker_ = std::thread(&TransceiverSim::Run, this);
+  catWorker_ = std::thread(&TransceiverSim::RunCat, this);
   return true;
 }
 
 void TransceiverSim::Stop() {
   stop_ = true;
   if (worker_.joinable()) worker_.join();
+  if (catWorker_.joinable()) catWorker_.join();
   extIo_.Close();
   cat_.Close();
 }
@@ -73,7 +75,6 @@ void TransceiverSim::Run() {
   double nextBlock = 0, nextLine = LINE_PERIOD / 2;
   while (!stop_) {
     Serve(extIo_, extIoPending_, "extio");
-    Serve(cat_, catPending_, "cat");
     SendChanges();
     double now = Now();
     if (now >= nextBlock) {
@@ -92,17 +93,28 @@ void TransceiverSim::Run() {
   }
 }
 
-// Collects the unit's ';'-terminated commands; bytes that are not text (an
-// FT-817 poll on a shared line, say) are no part of a command.
+// The CAT port has a line of its own: its answers never wait for a paced
+// spectrum line on the extended-IO port.
+void TransceiverSim::RunCat() {
+  while (!stop_) {
+    Serve(cat_, catPending_, "cat");
+    SendCat();
+  }
+}
+
+// Collects the unit's ';'-terminated commands, each a letter first; bytes
+// that are not text (an FT-817 poll on a shared line, a parameter block a
+// peer unit passes on) are no part of a command.
 void TransceiverSim::Serve(PtyPort &port, std::string &pending, const char *name) {
   uint8_t buf[256];
   int n = port.Read(buf, sizeof buf, POLL_MS);
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (Silent()) return;
+    if (Silent() || (&port == &extIo_ && !extIoCable_)) return;
   }
   for (int i = 0; i < n; i++) {
     char c = static_cast<char>(buf[i]);
+    if (pending.empty() && (c < 'A' || c > 'Z')) continue;
     if (c == ';') {
       Obey(pending + ";", name);
       pending.clear();
@@ -126,10 +138,25 @@ void TransceiverSim::Obey(const std::string &command, const char *port) {
     state_.tuneLevel = std::atoi(command.c_str() + 2);
   else if (verb == "DT")
     catOut_.push_back("DT001;");
+  else if ((verb == "FA" || verb == "FB") && command.size() == 14)
+    SetVfo(verb == "FB", command.substr(2, 11));
   else if (verb == "FA")
     catOut_.push_back(CatFrequency("FA", state_.freqA));
   else if (verb == "FB")
     catOut_.push_back(CatFrequency("FB", state_.freqB));
+}
+
+// A frequency set over CAT; as any change, it is announced on the CAT port,
+// but only a change: two joined units must not echo each other for ever.
+void TransceiverSim::SetVfo(bool vfoB, const std::string &digits) {
+  if (digits.find_first_not_of("0123456789") != std::string::npos) return;
+  uint32_t hz = static_cast<uint32_t>(std::stoul(digits));
+  uint32_t &freq = vfoB ? state_.freqB : state_.freqA;
+  if (hz == 0 || hz > 99999999 || hz == freq) return;
+  freq = hz;
+  changed_ = true;
+  if (!state_.memMode) catOut_.push_back(CatFrequency(vfoB ? "FB" : "FA", hz));
+  if (state_.tx) Key(true);
 }
 
 void TransceiverSim::Key(bool on) {
@@ -144,25 +171,33 @@ void TransceiverSim::Key(bool on) {
 
 void TransceiverSim::SendChanges() {
   TrxState state;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (Silent() || !changed_) return;
+    changed_ = false;
+    state = state_;
+  }
+  // Both VFOs, the operating one last.
+  SendExtIo(FrameExtIoMessage(EXT_IO_PARAMETERS, EncodeParameterBlock(state, !state.vfoB)),
+            blocksSent_);
+  SendExtIo(FrameExtIoMessage(EXT_IO_PARAMETERS, EncodeParameterBlock(state, state.vfoB)),
+            blocksSent_);
+}
+
+void TransceiverSim::SendCat() {
   std::vector<std::string> catOut;
-  bool blocks = false;
   {
     std::lock_guard<std::mutex> lock(mutex_);
     if (Silent()) return;
-    blocks = changed_;
-    changed_ = false;
-    state = state_;
     catOut.swap(catOut_);
   }
-  if (blocks) {
-    // Both VFOs, the operating one last.
-    SendExtIo(FrameExtIoMessage(EXT_IO_PARAMETERS, EncodeParameterBlock(state, !state.vfoB)),
-              blocksSent_);
-    SendExtIo(FrameExtIoMessage(EXT_IO_PARAMETERS, EncodeParameterBlock(state, state.vfoB)),
-              blocksSent_);
-  }
   if (catOut.empty() || !cat_.LineIs(B115200, false)) return;
-  for (const std::string &text : catOut) cat_.Write(text, context_.pacing);
+  for (const std::string &text : catOut) {
+    double t = Now();
+    if (!cat_.Write(text, context_.pacing)) continue;
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (catSent_.size() < COMMANDS_KEPT) catSent_.push_back({t, "cat", text});
+  }
 }
 
 void TransceiverSim::SendSteady() {
@@ -180,7 +215,7 @@ void TransceiverSim::SendSteady() {
 void TransceiverSim::SendExtIo(const std::vector<uint8_t> &message, std::atomic<long> &counter) {
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (Silent()) return;
+    if (Silent() || !extIoCable_) return;
   }
   // On a line set otherwise the bytes would arrive garbled; with the unit not
   // reading they would pile up. Either way the message is held back whole.
@@ -240,6 +275,16 @@ bool TransceiverSim::Apply(const ScenarioEvent &ev, std::string &error) {
     if (!Ranged(ev, 0, 127, value, error)) return false;
     state_.volume = static_cast<int>(value);
     Changed(false);
+  } else if (ev.verb == "cat") {  // the transceiver sends a CAT text of its own
+    std::string text;
+    for (const std::string &arg : ev.args) text += (text.empty() ? "" : " ") + arg;
+    if (text.empty()) {
+      error = ev.text + ": expected a CAT text";
+      return false;
+    }
+    catOut_.push_back(text);
+  } else if (ev.verb == "extio") {
+    if (!OnOff(ev, extIoCable_, error)) return false;
   } else if (ev.verb == "ignore-tune") {
     if (!OnOff(ev, ignoreTune_, error)) return false;
   } else if (ev.verb == "silent") {
@@ -281,6 +326,14 @@ void TransceiverSim::Report(JsonWriter &json) {
   json.Key("commands").BeginArray();
   for (const Command &c : Commands())
     json.BeginObject().Field("t", c.t).Field("port", c.port).Field("text", c.text).EndObject();
+  json.EndArray();
+  std::vector<Command> sent;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    sent = catSent_;
+  }
+  json.Key("catSent").BeginArray();
+  for (const Command &c : sent) json.BeginObject().Field("t", c.t).Field("text", c.text).EndObject();
   json.EndArray();
   json.EndObject();
 }

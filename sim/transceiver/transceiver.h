@@ -1,7 +1,8 @@
 #pragma once
 // The simulated companion transceiver: its extended-IO port (parameter
 // blocks, spectrum lines; "TU120;TX2;" keys a carrier, "RX;" ends it) and its
-// CAT port (identity "DT001;", frequency messages on every change).
+// CAT port (identity "DT001;", frequency messages on every change, the
+// frequency queries "FA;"/"FB;" and settings "FAnnnnnnnnnnn;").
 #include <atomic>
 #include <mutex>
 #include <random>
@@ -36,12 +37,15 @@ class TransceiverSim : public SimDevice {
 
  private:
   void Run();
+  void RunCat();
+  void SendCat();
   void Serve(PtyPort &port, std::string &pending, const char *name);
   void Obey(const std::string &command, const char *port);
   void SendChanges();
   void SendSteady();
   void SendExtIo(const std::vector<uint8_t> &message, std::atomic<long> &counter);
   void Changed(bool freqChanged);  // under mutex_
+  void SetVfo(bool vfoB, const std::string &digits);  // under mutex_
   void Key(bool on);               // under mutex_
   bool Silent() const;             // under mutex_
   double Now() const;
@@ -49,7 +53,7 @@ class TransceiverSim : public SimDevice {
   SimContext context_;
   bool wired_ = false;
   PtyPort extIo_, cat_;
-  std::thread worker_;
+  std::thread worker_, catWorker_;
   std::atomic<bool> stop_{false};
 
   mutable std::mutex mutex_;
@@ -58,7 +62,9 @@ class TransceiverSim : public SimDevice {
   std::vector<std::string> catOut_;  // CAT messages waiting to go out
   double silentUntil_ = 0;
   bool ignoreTune_ = false;  // tune requests ("TU…;TX…;") are heard, not obeyed
+  bool extIoCable_ = true;   // unplugged: nothing goes either way on the extended-IO port
   std::vector<Command> commands_;
+  std::vector<Command> catSent_;  // what went out on the CAT port
   std::string extIoPending_, catPending_;
   bool nextBlockB_ = false;
   std::mt19937 noise_{1234};

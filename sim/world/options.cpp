@@ -6,7 +6,7 @@
 const char *SIM_USAGE =
     "usage: kestra-sim [--root DIR] [--headless] [--duration SECONDS] [--scenario FILE]\n"
     "                  [--report FILE] [--only DEVICE] [--no-pacing] [--snapshot FILE]\n"
-    "                  [--quick-start]\n";
+    "                  [--quick-start] [--control FIFO]\n";
 
 bool ParseSimOptions(int argc, char **argv, SimOptions &options, std::string &error) {
   for (int i = 1; i < argc; i++) {
@@ -34,6 +34,8 @@ bool ParseSimOptions(int argc, char **argv, SimOptions &options, std::string &er
       if (!value(options.report)) return false;
     } else if (arg == "--snapshot") {
       if (!value(options.snapshot)) return false;
+    } else if (arg == "--control") {
+      if (!value(options.control)) return false;
     } else if (arg == "--only") {
       if (!value(options.only)) return false;
     } else if (arg == "--duration") {

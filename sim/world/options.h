@@ -11,6 +11,7 @@ struct SimOptions {
   bool noPacing = false; // bytes as fast as the pty takes them
   std::string snapshot;  // PNG of the screen at the end of the run
   bool quickStart = false;  // start-up and closing pauses a tenth as long
+  std::string control;      // a FIFO of events applied as they arrive ("trx freq 7100000")
 };
 
 // Parses the command line; false with a message for bad usage.

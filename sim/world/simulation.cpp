@@ -1,5 +1,9 @@
 #include "sim/world/simulation.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <chrono>
 #include <fstream>
@@ -39,6 +43,7 @@ bool Simulation::Prepare(std::string &error) {
     return false;
   }
   for (const ScenarioEvent &ev : events_) {
+    if (ev.subject == "sim" && ev.verb == "stop") continue;
     if (!DeviceFor(ev.subject)) {
       error = options_.scenario + ": line " + std::to_string(ev.line) + ": unknown subject '" +
               ev.subject + "'";
@@ -82,6 +87,7 @@ void Simulation::Begin(Works *controller) {
   if (controller)
     for (const auto &d : devices_) d->AttachController(controller);
   eventThread_ = std::thread(&Simulation::RunEvents, this);
+  if (!options_.control.empty()) controlThread_ = std::thread(&Simulation::RunControl, this);
 }
 
 void Simulation::Wait() {
@@ -90,6 +96,7 @@ void Simulation::Wait() {
 }
 
 void Simulation::RequestStop() {
+  for (const auto &d : devices_) d->Interrupt();
   std::lock_guard<std::mutex> lock(mutex_);
   stop_ = true;
   wake_.notify_all();
@@ -97,6 +104,7 @@ void Simulation::RequestStop() {
 
 void Simulation::Finish() {
   if (eventThread_.joinable()) eventThread_.join();
+  if (controlThread_.joinable()) controlThread_.join();
 }
 
 void Simulation::DetachController() {
@@ -116,21 +124,72 @@ bool Simulation::WaitUntil(double t) {
 }
 
 void Simulation::RunEvents() {
+  bool stopped = false;
+  double previous = 0;  // when the last event was carried out
   for (const ScenarioEvent &ev : events_) {
-    if (options_.duration >= 0 && ev.t > options_.duration) break;
-    if (!WaitUntil(ev.t)) break;
-    Applied a{ev, Elapsed(), {}};
-    if (SimDevice *d = DeviceFor(ev.subject)) {
-      if (!d->Apply(ev, a.error)) fprintf(stderr, "kestra-sim: %s\n", a.error.c_str());
+    double t = ev.relative ? previous + ev.t : ev.t;
+    if (options_.duration >= 0 && t > options_.duration) break;
+    if (!WaitUntil(t)) break;
+    stopped = ev.subject == "sim";  // "sim stop": the scenario ends the run
+    if (stopped) {
+      std::lock_guard<std::mutex> lock(mutex_);
+      applied_.push_back({ev, Elapsed(), {}});
+      break;
     }
-    std::lock_guard<std::mutex> lock(mutex_);
-    applied_.push_back(a);
+    ApplyEvent(ev);
+    previous = Elapsed();
   }
-  if (options_.duration >= 0) WaitUntil(options_.duration);
-  else Wait();
+  if (stopped) {
+    // the scenario ended the run
+  } else if (options_.duration >= 0) {
+    WaitUntil(options_.duration);
+  } else {
+    Wait();
+  }
   RequestStop();
   TakeSnapshot();
+  for (const auto &d : devices_) d->UnitStopping();
   if (controller_) controller_->core.running = 0;
+}
+
+void Simulation::ApplyEvent(const ScenarioEvent &ev) {
+  Applied a{ev, Elapsed(), {}};
+  if (SimDevice *d = DeviceFor(ev.subject)) {
+    if (!d->Apply(ev, a.error)) fprintf(stderr, "kestra-sim: %s\n", a.error.c_str());
+  } else {
+    a.error = "unknown subject '" + ev.subject + "'";
+    fprintf(stderr, "kestra-sim: %s\n", a.error.c_str());
+  }
+  std::lock_guard<std::mutex> lock(mutex_);
+  applied_.push_back(a);
+}
+
+// Lines written into the FIFO are events of the moment they arrive. The FIFO
+// is held open for writing too, so that a writer closing it is no end.
+void Simulation::RunControl() {
+  mkfifo(options_.control.c_str(), 0600);
+  int fd = open(options_.control.c_str(), O_RDWR | O_NONBLOCK);
+  if (fd < 0) {
+    fprintf(stderr, "kestra-sim: cannot open the control FIFO %s\n", options_.control.c_str());
+    return;
+  }
+  std::string pending;
+  while (WaitUntil(Elapsed() + 0.02)) {
+    char buf[512];
+    ssize_t n;
+    while ((n = read(fd, buf, sizeof buf)) > 0) pending.append(buf, size_t(n));
+    for (size_t end; (end = pending.find('\n')) != std::string::npos; pending.erase(0, end + 1)) {
+      std::vector<ScenarioEvent> events;
+      std::string error;
+      std::string line = pending.substr(0, end);
+      if (line.find_first_not_of(" \t\r") == std::string::npos) continue;
+      if (ParseScenario("0 " + line, events, error) && !events.empty())
+        ApplyEvent(events[0]);
+      else
+        fprintf(stderr, "kestra-sim: control: %s: %s\n", line.c_str(), error.c_str());
+    }
+  }
+  close(fd);
 }
 
 // The running unit's screen, taken before the stop replaces it with the
@@ -138,12 +197,16 @@ void Simulation::RunEvents() {
 void Simulation::TakeSnapshot() {
   if (options_.snapshot.empty()) return;
   std::string error;
-  if (!controller_) error = "no controller runs";
-  else SaveScreenPng(controller_, options_.snapshot, error);
+  if (!controller_)
+    error = "no controller runs";
+  else
+    SaveScreenPng(controller_, options_.snapshot, error);
   std::lock_guard<std::mutex> lock(mutex_);
   snapshotError_ = error;
-  if (error.empty()) fprintf(stderr, "kestra-sim: snapshot %s\n", options_.snapshot.c_str());
-  else fprintf(stderr, "kestra-sim: snapshot: %s\n", error.c_str());
+  if (error.empty())
+    fprintf(stderr, "kestra-sim: snapshot %s\n", options_.snapshot.c_str());
+  else
+    fprintf(stderr, "kestra-sim: snapshot: %s\n", error.c_str());
 }
 
 bool Simulation::WriteReport(std::string &error) {
@@ -155,8 +218,10 @@ bool Simulation::WriteReport(std::string &error) {
   json.Field("only", options_.only);
   if (!options_.snapshot.empty()) {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (snapshotError_.empty()) json.Field("snapshot", options_.snapshot);
-    else json.Field("snapshotError", snapshotError_);
+    if (snapshotError_.empty())
+      json.Field("snapshot", options_.snapshot);
+    else
+      json.Field("snapshotError", snapshotError_);
   }
   json.EndObject();
   json.Key("events").BeginArray();

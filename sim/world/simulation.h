@@ -10,6 +10,7 @@
 
 #include "sim/world/device.h"
 #include "sim/world/options.h"
+#include "sim/world/scenario.h"
 #include "sim/world/world.h"
 
 struct Works;
@@ -39,6 +40,8 @@ class Simulation {
 
  private:
   void RunEvents();
+  void RunControl();
+  void ApplyEvent(const ScenarioEvent &ev);
   void TakeSnapshot();
   bool WaitUntil(double t);
   SimDevice *DeviceFor(const std::string &subject) const;
@@ -56,6 +59,7 @@ class Simulation {
   std::vector<Applied> applied_;
   Works *controller_ = nullptr;
   std::thread eventThread_;
+  std::thread controlThread_;  // events from the --control FIFO
   std::mutex mutex_;
   std::condition_variable wake_;
   bool stop_ = false;

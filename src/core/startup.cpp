@@ -1,5 +1,7 @@
 #include "core/startup.h"
 
+#include <signal.h>
+
 #include <cstring>
 #include <memory>
 
@@ -21,11 +23,10 @@
 #include "settings/setup_record.h"
 #include "transceiver/tavo_params.h"
 #include "tuner/banks.h"
+#include "ui/plot.h"
 
 namespace {
 constexpr uint8_t PANEL_START = 0xC5;
-constexpr int SPECTRUM_POINTS = 1024;
-constexpr int64_t PAUSE_SLICE_MS = 100;  // a stop ends a start-up pause within this
 
 // Everything the record points to, kept for the whole run beside it.
 struct CompanionRecords {
@@ -48,10 +49,7 @@ void AttachCompanions(Works *works, CompanionRecords *records) {
 // Start-up pauses end early once the run flag drops, so that a stop during
 // the start-up does not wait for the whole sequence.
 bool Pause(Works *works, int64_t seconds) {
-  int64_t ms = seconds * works->core.pauseSecondMs, start = MonotonicMicros();
-  for (int64_t left = ms; left > 0 && works->core.running; left = ms - MillisSince(start))
-    SleepMillis(left < PAUSE_SLICE_MS ? left : PAUSE_SLICE_MS);
-  return works->core.running != 0;
+  return PauseWhileRunning(works, seconds * works->core.pauseSecondMs);
 }
 
 void LoadSettingsAndTables(Works *works) {
@@ -63,6 +61,7 @@ void LoadSettingsAndTables(Works *works) {
   ReadVentolaFile(works);
   LoadTabFiltri(works);
   readSetup(works);
+  InitGrid();
   LoadAllBankTable(works, works->cfg.NumBanco);
   works->core.forceFreq = -1;
   LogErr("ModeWorkIdx %i \n", int(works->tuner.modeWorkIdx));
@@ -128,6 +127,8 @@ const char *StartImageName(Works *works) {
 }
 
 int KestraMain(const KestraHooks &hooks) {
+  // A peer that leaves while a frame is written to it must not end the unit.
+  signal(SIGPIPE, SIG_IGN);
   LogErr("START Main ----------------------------------------------------------------\n");
   LogErr("KESTRA version %s\n", KESTRA_VERSION);
   LogSys(LOG_PRIO_INFO, "KESTRA version %s", KESTRA_VERSION);

@@ -1,5 +1,7 @@
 #include "core/threads.h"
 
+#include <algorithm>
+
 #include "amplifier/errors.h"
 #include "amplifier/link.h"
 #include "core/clock.h"
@@ -9,7 +11,10 @@
 #include "input/front_panel.h"
 #include "input/keyboard.h"
 #include "input/panel_mailbox.h"
+#include "remote/ws_client.h"
+#include "remote/ws_server.h"
 #include "settings/setup_record.h"
+#include "transceiver/cat_relay.h"
 #include "transceiver/cat_serial.h"
 #include "transceiver/ext_io.h"
 
@@ -20,12 +25,12 @@ const ThreadBodies productThreadBodies = {
     .LANInfoThread = LANInfoThread,
     .AggFWThread = AggFWThread,
     .keyb = keyb,
-    .Wsocket = nullptr,
-    .Wclient = nullptr,
+    .Wsocket = Wsocket,
+    .Wclient = Wclient,
     .Serial = Serial,
     .th_scrivi = nullptr,
     .th_leggi = nullptr,
-    .Cat = nullptr,
+    .Cat = Cat,
     .TAVORead = nullptr,
     .CatSerial = CatSerial,
     .timer = timer,
@@ -36,6 +41,8 @@ std::thread thrGPIO, thrLin, thInit, thAggFw, thDebug, thrKey, thrWsock, thrSer,
     thrCat, thrFFT, thrCatSer, thrTime;
 
 namespace {
+constexpr int64_t PAUSE_SLICE_MS = 50;  // a stop ends a pause within this
+
 SetupRecord &Setup(Works *works) { return *works->cfg.setup; }
 
 bool Launch(std::thread &handle, ThreadBody body, const char *name, Works *works) {
@@ -174,4 +181,11 @@ void JoinThreads(Works *works) {
   works->input.panelThreadRunning = 0;
   // Not part of the documented joins, but the record must outlive them too.
   for (std::thread *t : {&thInit, &thAggFw, &thDebug}) JoinQuietly(*t);
+}
+
+bool PauseWhileRunning(Works *works, int64_t ms) {
+  int64_t start = MonotonicMicros();
+  for (int64_t left = ms; left > 0 && works->core.running; left = ms - MillisSince(start))
+    SleepMillis(std::min(left, PAUSE_SLICE_MS));
+  return works->core.running != 0;
 }

@@ -1,5 +1,6 @@
 #pragma once
 // Thread handles, thread starters and the orderly shutdown joins.
+#include <cstdint>
 #include <thread>
 
 struct Works;
@@ -41,6 +42,10 @@ void ExitThreadRemote(Works *works);
 // Joins, in the documented order, every thread that was started, with its
 // log line; then the start-up helpers, which end by themselves.
 void JoinThreads(Works *works);
+
+// Sleeps `ms` (elapsed time), ending early once the run flag drops; false
+// when it dropped.
+bool PauseWhileRunning(Works *works, int64_t ms);
 
 // Bodies of the small start-up threads.
 void LoadThread(Works *works);

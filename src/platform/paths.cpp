@@ -16,6 +16,7 @@ Paths PathsUnder(const std::string &root) {
         &p.boardCompatible}) {
     *field = root + *field;
   }
+  p.remotePasswordFile = root + p.remotePasswordFile;
   return p;
 }
 

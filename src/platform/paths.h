@@ -14,6 +14,8 @@ struct Paths {
   std::string ventolaFile = "/opt/set/ventola.txt";
   std::string filterFile = "/opt/set/filter.txt";
   std::string logTempFile = "/opt/set/LOGtemp.txt";
+  // The unit's own remote password (optional).
+  std::string remotePasswordFile = "/opt/set/remote_password.txt";
   // Marker of the software-update procedure, removed after 30 s of running.
   std::string updateMarker = "/opt/good";
 

@@ -14,6 +14,7 @@
 #include "core/works.h"
 #include "platform/paths.h"
 #include "platform/serial_port.h"
+#include "remote/ws_send.h"
 #include "settings/setup_record.h"
 #include "transceiver/spectrum_line.h"
 #include "transceiver/tavo_params.h"
@@ -159,9 +160,11 @@ void HandleExtIoMessage(Works *works, uint8_t type) {
   if (type == TYPE_SPECTRUM && kind == '0') {
     if (!readSerialPort(works, payload, len)) return;
     storeFFT(works, len, payload);
+    ForwardSpectrumLine(works, payload, len);
   } else if (type == TYPE_PARAMETERS && kind == '1') {
     if (!readSerialPort(works, payload, len)) return;
     storeParameters(works, len, payload);
+    sendWebSockSerParFrame(works, payload, len);
   } else if (type != TYPE_SPECTRUM && type != TYPE_PARAMETERS) {
     LogSys(LOG_PRIO_ERR, "Error3");
   }

@@ -6,6 +6,8 @@
 
 #include "core/log.h"
 #include "core/works.h"
+#include "remote/ws_send.h"
+#include "settings/setup_record.h"
 #include "transceiver/tavo_params.h"
 
 namespace {
@@ -44,4 +46,13 @@ int ShiftSpectrumLine(const uint8_t *line, int len, int shift, uint8_t *out) {
   if (start < 0) start += SPECTRUM_LINE_BYTES;
   for (int k = 0; k < SPECTRUM_LINE_BYTES; k++) out[k] = line[(start + k) % SPECTRUM_LINE_BYTES];
   return std::clamp(len - 2 * SPECTRUM_FIRST_BIN, 0, SPECTRUM_LINE_BYTES);
+}
+
+void ForwardSpectrumLine(Works *works, const uint8_t *line, int len) {
+  if (ReadSetupFlag(works->cfg.setup->fftRun) != '0' || !works->remote.wsConnected) return;
+  TavoParamsRecord params{};
+  getParameters(&params, works);
+  uint8_t out[SPECTRUM_LINE_BYTES];
+  int n = ShiftSpectrumLine(line, len, SpectrumShiftBins(params), out);
+  sendWebSockSerSpectrFrame(works, out, n);
 }

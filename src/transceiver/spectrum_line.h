@@ -23,3 +23,7 @@ int SpectrumShiftBins(const TavoParamsRecord &params);
 // output bytes are forwarded: len − 170, kept within 0..1024. `line` holds at
 // least 1024 bytes.
 int ShiftSpectrumLine(const uint8_t *line, int len, int shift, uint8_t *out);
+
+// The line as the peer receives it ("SP"), while this link is the spectrum
+// source; `line` holds at least 1024 bytes.
+void ForwardSpectrumLine(Works *works, const uint8_t *line, int len);

@@ -11,7 +11,8 @@ struct TavoParamsRecord {
 };
 
 // Spectrum levels: the level array written by the extended-IO link and a
-// work array of the plot.
+// work array of the plot, SPECTRUM_POINTS each.
+constexpr int SPECTRUM_POINTS = 1024;
 struct SpectrumRecord {
   float *levels = nullptr;
   float *work = nullptr;
@@ -32,6 +33,10 @@ struct TransceiverState {
 
   // FT-817 poller and the companion transceiver's CAT port.
   std::atomic<int32_t> catSerFD{-1};
-  std::atomic<int32_t> catFD{0};    // 0 when closed
+  std::atomic<int32_t> catFD{-1};  // -1 when closed
+  // Held while catFD is written by another thread than its owner (the CAT
+  // relay) and while the owner closes it, so that no text reaches a reused
+  // descriptor number.
+  std::mutex catPortMutex;
   std::atomic<uint8_t> catMode{0};  // raw operating-mode byte of the FT-817
 };

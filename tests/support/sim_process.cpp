@@ -12,12 +12,20 @@
 #include <fstream>
 #include <sstream>
 
+#include "tests/support/wait.h"
+
 namespace {
+double Now() {
+  using namespace std::chrono;
+  return duration<double>(steady_clock::now().time_since_epoch()).count();
+}
+
 // Runs the program in a session of its own, as the service runs on the
 // target: busy processes of the test's session do not share its slice of
-// the processor. The session's leader only waits for it and exits as it
-// did, so that the program, not a session leader, opens the serial ports
-// (a session leader would take one as its controlling terminal).
+// the processor. The session's leader only waits for the program and exits
+// as it did (signals to the session are the program's), so that the
+// program, not a session leader, opens the serial ports: a session leader
+// would take one as its controlling terminal.
 [[noreturn]] void RunInOwnSession(const std::string &binary, std::vector<char *> &argv) {
   setsid();
   pid_t program = fork();
@@ -25,6 +33,8 @@ namespace {
     execv(binary.c_str(), argv.data());
     _exit(127);
   }
+  signal(SIGTERM, SIG_IGN);
+  signal(SIGINT, SIG_IGN);
   int status = 0;
   if (program < 0 || waitpid(program, &status, 0) != program) _exit(127);
   if (WIFEXITED(status)) _exit(WEXITSTATUS(status));
@@ -34,10 +44,23 @@ namespace {
 
 SimRun RunKestraSim(const std::string &binary, const std::vector<std::string> &args,
                     double timeLimitSeconds) {
+  SimProcess process;
   SimRun run;
+  if (!process.Start(binary, args)) return run;
+  run.exitStatus = process.Wait(timeLimitSeconds);
+  run.output = process.Output();
+  run.seconds = process.Seconds();
+  return run;
+}
+
+SimProcess::~SimProcess() {
+  if (pid_ > 0) Wait(0);
+}
+
+bool SimProcess::Start(const std::string &binary, const std::vector<std::string> &args) {
   int pipeFd[2];
-  if (pipe(pipeFd) != 0) return run;
-  auto start = std::chrono::steady_clock::now();
+  if (pipe(pipeFd) != 0) return false;
+  started_ = Now();
   pid_t child = fork();
   if (child == 0) {
     dup2(pipeFd[1], 1);
@@ -49,30 +72,50 @@ SimRun RunKestraSim(const std::string &binary, const std::vector<std::string> &a
     RunInOwnSession(binary, argv);
   }
   close(pipeFd[1]);
-  auto elapsed = [&] {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  };
-  bool killed = false;
-  for (;;) {
-    pollfd p{pipeFd[0], POLLIN, 0};
-    int ready = poll(&p, 1, 100);
-    if (ready > 0) {
-      char buf[4096];
-      ssize_t n = read(pipeFd[0], buf, sizeof buf);
-      if (n <= 0) break;
-      run.output.append(buf, n);
-    }
-    if (!killed && elapsed() > timeLimitSeconds) {
-      kill(-child, SIGKILL);  // the session's process group, the unit with it
-      killed = true;
-    }
+  if (child < 0) {
+    close(pipeFd[0]);
+    return false;
   }
-  close(pipeFd[0]);
+  pid_ = child;
+  fd_ = pipeFd[0];
+  reader_ = std::thread([this] {
+    char buf[4096];
+    ssize_t n;
+    while ((n = read(fd_, buf, sizeof buf)) > 0) {
+      std::lock_guard<std::mutex> lock(mutex_);
+      output_.append(buf, n);
+    }
+  });
+  return true;
+}
+
+std::string SimProcess::Output() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return output_;
+}
+
+bool SimProcess::WaitForOutput(const std::string &what, double seconds, int count) const {
+  return WaitUntil([&] { return CountOf(Output(), what) >= count; }, seconds, 50);
+}
+
+int SimProcess::Wait(double seconds) {
+  if (pid_ <= 0) return -1;
   int status = 0;
-  waitpid(child, &status, 0);
-  run.seconds = elapsed();
-  run.exitStatus = (!killed && WIFEXITED(status)) ? WEXITSTATUS(status) : -1;
-  return run;
+  bool exited = WaitUntil([&] { return waitpid(pid_, &status, WNOHANG) == pid_; }, seconds, 20);
+  if (!exited) {
+    kill(-pid_, SIGKILL);  // the session's process group: the program with its leader
+    waitpid(pid_, &status, 0);
+  }
+  reader_.join();  // the pipe ends with the child
+  close(fd_);
+  pid_ = -1;
+  seconds_ = Now() - started_;
+  return exited && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+int SimProcess::Stop(double seconds) {
+  if (pid_ > 0) kill(-pid_, SIGTERM);
+  return Wait(seconds);
 }
 
 std::string FreshSimRoot(const std::string &name) {
@@ -87,4 +130,14 @@ std::string ReadTextFile(const std::string &path) {
   std::stringstream text;
   text << in.rdbuf();
   return text.str();
+}
+
+int CountOf(const std::string &text, const std::string &what) {
+  int n = 0;
+  for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) n++;
+  return n;
+}
+
+bool WaitForFileText(const std::string &path, const std::string &what, double seconds, int count) {
+  return WaitUntil([&] { return CountOf(ReadTextFile(path), what) >= count; }, seconds, 100);
 }

@@ -88,7 +88,7 @@ TEST_F(CatPortSearch, RejectsADeviceThatAnswersOtherwiseOrStopsHalfway) {
   OtherDevice other(Port(0), "DT002;");
   OtherDevice halfway(Port(1), "DT0");
   EXPECT_EQ(VerifyCAT(works.works), -1);
-  EXPECT_EQ(works->trx.catFD, 0);
+  EXPECT_EQ(works->trx.catFD, -1);
   EXPECT_GE(SysLineOf("Cannot connect TAVO using " + Port(0)), 0);
   EXPECT_GE(SysLineOf("Cannot connect TAVO using " + Port(1)), 0);
   EXPECT_TRUE(log.SysHas("Unable to open device /dev/ttyUSB0", LOG_PRIO_ERR));
