@@ -76,6 +76,8 @@ bool SimProcess::Start(const std::string &binary, const std::vector<std::string>
     close(pipeFd[0]);
     return false;
   }
+  // Signals go to the program's session: it exists once the child has made it.
+  WaitUntil([&] { return getsid(child) == child; }, 10, 1);
   pid_ = child;
   fd_ = pipeFd[0];
   reader_ = std::thread([this] {
