@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -20,12 +21,17 @@ double Now() {
   return duration<double>(steady_clock::now().time_since_epoch()).count();
 }
 
+// The program a session's leader runs; stop signals go on to it alone (not
+// to its outside programs: a "my_temp" that a stop ended would end the unit).
+pid_t sessionProgram = 0;
+void ForwardStop(int sig) { kill(sessionProgram, sig); }
+
 // Runs the program in a session of its own, as the service runs on the
 // target: busy processes of the test's session do not share its slice of
-// the processor. The session's leader only waits for the program and exits
-// as it did (signals to the session are the program's), so that the
-// program, not a session leader, opens the serial ports: a session leader
-// would take one as its controlling terminal.
+// the processor. The session's leader only passes stop signals on, waits
+// for the program and exits as it did, so that the program, not a session
+// leader, opens the serial ports: a session leader would take one as its
+// controlling terminal.
 [[noreturn]] void RunInOwnSession(const std::string &binary, std::vector<char *> &argv) {
   setsid();
   pid_t program = fork();
@@ -33,10 +39,14 @@ double Now() {
     execv(binary.c_str(), argv.data());
     _exit(127);
   }
-  signal(SIGTERM, SIG_IGN);
-  signal(SIGINT, SIG_IGN);
+  sessionProgram = program;
+  signal(SIGTERM, ForwardStop);
+  signal(SIGINT, ForwardStop);
   int status = 0;
-  if (program < 0 || waitpid(program, &status, 0) != program) _exit(127);
+  pid_t waited;
+  while ((waited = waitpid(program, &status, 0)) < 0 && errno == EINTR) {
+  }
+  if (program < 0 || waited != program) _exit(127);
   if (WIFEXITED(status)) _exit(WEXITSTATUS(status));
   _exit(128 + (WIFSIGNALED(status) ? WTERMSIG(status) : 0));
 }
@@ -116,7 +126,7 @@ int SimProcess::Wait(double seconds) {
 }
 
 int SimProcess::Stop(double seconds) {
-  if (pid_ > 0) kill(-pid_, SIGTERM);
+  if (pid_ > 0) kill(pid_, SIGTERM);  // the session's leader passes it on
   return Wait(seconds);
 }
 
