@@ -102,8 +102,7 @@ bool WriteSettingsFile(const std::string &path, const std::string &content,
   std::lock_guard<std::mutex> lock(SettingsPartitionMutex());
   if (!MountRw()) return false;
   Replaced result = ReplaceFile(path, content);
-  if (result == Replaced::OpenFailed && onOpenFailure == OnOpenFailure::LeaveWritable)
-    return false;
+  if (result == Replaced::OpenFailed && onOpenFailure == OnOpenFailure::LeaveWritable) return false;
   MountRo();
   return result == Replaced::Done;
 }

@@ -1,3 +1,5 @@
+#include "core/startup.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -10,7 +12,6 @@
 
 #include "core/clock.h"
 #include "core/log.h"
-#include "core/startup.h"
 #include "core/threads.h"
 #include "core/works.h"
 #include "display/png_write.h"
@@ -90,8 +91,8 @@ class StartupTest : public ::testing::Test {
     KestraHooks hooks;
     hooks.started = [&](Works *works) { current = works; };
     hooks.up = [&](Works *works) {
-      EXPECT_TRUE(WaitUntil(
-          [&] { return works->core.initDone == 1 && works->input.panelCmd == 0; }, 30));
+      EXPECT_TRUE(
+          WaitUntil([&] { return works->core.initDone == 1 && works->input.panelCmd == 0; }, 30));
       works->core.running = 0;
     };
     hooks.stopped = [&](Works *works) {

@@ -119,12 +119,18 @@ TEST(SetupFile, OutOfRangeNumbersTakeTheirDefaultsWithOneLogLineEach) {
     const char *key, *value, *kept;
   };
   const Case cases[] = {
-      {"NumAntenna", "z", "1"},          {"NumBanco", "99999999999", "1"},
-      {"MAXbank", "-4", "3"},            {"AutoTuneMaxCicli", "x", "0"},
-      {"Attenuator", "7", "0"},          {"SWRescAutoTune", "5000", "0"},
-      {"MaxTemperature", "2000", "600"}, {"PSpar1", "123456", "1"},
-      {"TcpPort", "70000", "6666"},      {"FreqPeriodTime", "abc", "10"},
-      {"SaveScreenIdx", "4", "4"},       {"RefLevelPlot", "-300", "-300"},
+      {"NumAntenna", "z", "1"},
+      {"NumBanco", "99999999999", "1"},
+      {"MAXbank", "-4", "3"},
+      {"AutoTuneMaxCicli", "x", "0"},
+      {"Attenuator", "7", "0"},
+      {"SWRescAutoTune", "5000", "0"},
+      {"MaxTemperature", "2000", "600"},
+      {"PSpar1", "123456", "1"},
+      {"TcpPort", "70000", "6666"},
+      {"FreqPeriodTime", "abc", "10"},
+      {"SaveScreenIdx", "4", "4"},
+      {"RefLevelPlot", "-300", "-300"},
   };
   TestSandbox box;
   std::string text;

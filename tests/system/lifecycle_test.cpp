@@ -65,15 +65,13 @@ TEST(Lifecycle, OutOfRangeSettingsStartTheUnitWithValuesInRange) {
                             90);
   EXPECT_EQ(run.exitStatus, 0) << run.output;
   std::string log = ReadTextFile(root + "/var/log/kestra.log");
-  for (const char *line : {"NumAntenna: 'z' is not in 1..3, 1 used",
-                           "NumBanco: '99999999999' is not in 0..19, 1 used",
-                           "MAXbank: '-4' is not in 2..20, 3 used",
-                           "AutoTuneMaxCicli: 'x' is not in 0..4, 0 used",
-                           "Attenuator: '7' is not in 0..3, 0 used",
-                           "PSpar1: '123456' is not in 0..9999, 1 used",
-                           "antenna table, row 20m: Ant 9 is not in 0..3, 1 used",
-                           "antenna table, row 20m: Att 5 is not in 0..3, 0 used",
-                           "ATU table, index 3130: network 1, L 600, C 20 out of range"}) {
+  for (const char *line :
+       {"NumAntenna: 'z' is not in 1..3, 1 used", "NumBanco: '99999999999' is not in 0..19, 1 used",
+        "MAXbank: '-4' is not in 2..20, 3 used", "AutoTuneMaxCicli: 'x' is not in 0..4, 0 used",
+        "Attenuator: '7' is not in 0..3, 0 used", "PSpar1: '123456' is not in 0..9999, 1 used",
+        "antenna table, row 20m: Ant 9 is not in 0..3, 1 used",
+        "antenna table, row 20m: Att 5 is not in 0..3, 0 used",
+        "ATU table, index 3130: network 1, L 600, C 20 out of range"}) {
     size_t at = log.find(line);
     EXPECT_NE(at, std::string::npos) << line << "\n" << log;
     EXPECT_EQ(log.find(line, at + 1), std::string::npos) << "twice: " << line;

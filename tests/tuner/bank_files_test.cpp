@@ -177,8 +177,9 @@ TEST_F(BankFiles, AtuTableLoadReplacesTheMemoryAndSkipsBadIndices) {
 // Columns that become commands are brought into range, one log line each;
 // an ATU entry whose network, L or C the word cannot hold is not loaded.
 TEST_F(BankFiles, OutOfRangeColumnsAndEntriesAreNotTakenAsTheyCome) {
-  box.Write(File("antenna_b1.txt"), "!Tavo\n40m 7000000 7300000 5 9 3 7 0.0\n"
-                                    "20m 14000000 14350000 1 0 0 3 0.0\n");
+  box.Write(File("antenna_b1.txt"),
+            "!Tavo\n40m 7000000 7300000 5 9 3 7 0.0\n"
+            "20m 14000000 14350000 1 0 0 3 0.0\n");
   LoadTabConfig(works.works, 1);
   AntennaRow forty = Row(0), twenty = Row(1);
   EXPECT_EQ(forty.AmpEnable, 0);
