@@ -10,11 +10,19 @@ packages=(
   libpng-dev libfreetype-dev libusb-1.0-0-dev libasound2-dev libopus-dev
   libssl-dev libglib2.0-dev
   # fonts (PT Sans stands in for the two PT faces under /opt/fonts)
-  fonts-dejavu-core fonts-paratype
+  fonts-dejavu-core fonts-dejavu-extra fonts-paratype
   # tests and benchmarks
   libgtest-dev libgmock-dev googletest libbenchmark-dev libturbojpeg0-dev
   # the sandbox's shell stand-ins and the port tests
   coreutils procps util-linux
+  # the Debian package and its test (dpkg-deb, systemd-analyze, file)
+  systemd file
+  # the board's build: cross compiler, user-mode emulator for its unit tests,
+  # and the armhf builds of the libraries through multiarch
+  g++-arm-linux-gnueabihf qemu-user
+  libpng-dev:armhf libfreetype-dev:armhf libusb-1.0-0-dev:armhf libasound2-dev:armhf
+  libopus-dev:armhf libssl-dev:armhf libglib2.0-dev:armhf
+  libgtest-dev:armhf libgmock-dev:armhf libturbojpeg0-dev:armhf libstdc++6:armhf
 )
 
 missing=()
@@ -27,5 +35,6 @@ fi
 SUDO=""
 [ "$(id -u)" -eq 0 ] || SUDO="sudo"
 export DEBIAN_FRONTEND=noninteractive
+dpkg --print-foreign-architectures | grep -qx armhf || $SUDO dpkg --add-architecture armhf
 $SUDO apt-get update -qq
 $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"

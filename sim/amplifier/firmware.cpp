@@ -12,11 +12,12 @@ constexpr const char SERIAL_NUMBER[] = "A6-0012345";
 constexpr int GENERIC_SETTINGS_CHARS = 10;
 
 // A decimal field of exactly `len` characters, a '-' allowed in front.
-bool Decimal(const std::string &s, size_t pos, size_t len, long &value) {
+// Wide enough for the 11-digit frequency on a 32-bit target too.
+bool Decimal(const std::string &s, size_t pos, size_t len, long long &value) {
   if (pos + len > s.size() || len == 0) return false;
   bool negative = s[pos] == '-';
   if (negative && len == 1) return false;
-  long v = 0;
+  long long v = 0;
   for (size_t i = pos + (negative ? 1 : 0); i < pos + len; i++) {
     if (!isdigit(static_cast<unsigned char>(s[i]))) return false;
     v = v * 10 + (s[i] - '0');
@@ -86,10 +87,10 @@ bool DoTuneMode(AmpModel &m, const std::string &args, std::string &reply) {
 }
 
 bool DoAntenna(AmpModel &m, const std::string &args, std::string &reply) {
-  long n;
+  long long n;
   if (!Decimal(args, 0, 1, n) || args.size() != 1 || n < 1 || n > 3) return false;
   m.Controls().antenna = int(n - 1);
-  reply = StrPrintf("SA%ld;", n);
+  reply = StrPrintf("SA%lld;", n);
   return true;
 }
 
@@ -100,8 +101,9 @@ bool DoFreqCounter(AmpModel &m, const std::string &args, std::string &reply) {
 }
 
 bool DoFrequency(AmpModel &m, const std::string &args, std::string &reply) {
-  long f;
-  if (args.size() != 11 || !Decimal(args, 0, 11, f) || f < 0 || f > long(UINT32_MAX)) return false;
+  long long f;
+  if (args.size() != 11 || !Decimal(args, 0, 11, f) || f < 0 || f > (long long)UINT32_MAX)
+    return false;
   m.Controls().controllerFreqHz = uint32_t(f);
   reply = "FA" + args + ";";
   return true;
@@ -118,7 +120,7 @@ bool DoTuneWord(AmpModel &m, const std::string &args, std::string &reply) {
 }
 
 bool DoFreqSensor(AmpModel &m, const std::string &args, std::string &reply) {
-  long input, period;
+  long long input, period;
   if (args.size() != 5 || !Decimal(args, 0, 1, input) || !Decimal(args, 1, 4, period)) return false;
   m.Controls().freqSensorInput = int(input);
   m.Controls().freqPeriod = int(period);
@@ -156,7 +158,7 @@ bool DoBypass(AmpModel &m, const std::string &args, std::string &reply) {
 }
 
 bool DoAn(AmpModel &m, const std::string &args, std::string &reply) {
-  long v;
+  long long v;
   if (args.size() != 1 || !Decimal(args, 0, 1, v) || v < 0) return false;
   m.Controls().anValue = int(v);
   reply = "AN" + args + ";";
@@ -165,7 +167,7 @@ bool DoAn(AmpModel &m, const std::string &args, std::string &reply) {
 
 // Four 4-character decimal fields into `out`; `unsigned` refuses a sign.
 bool FourFields(const std::string &args, int (&out)[4], bool allowSign) {
-  long v[4];
+  long long v[4];
   if (args.size() != 16) return false;
   for (int i = 0; i < 4; i++)
     if (!Decimal(args, 4 * i, 4, v[i]) || (!allowSign && v[i] < 0)) return false;
@@ -186,7 +188,7 @@ bool DoProtectionParams(AmpModel &m, const std::string &args, std::string &reply
 }
 
 bool DoFan(AmpModel &m, const std::string &args, std::string &reply) {
-  long level;
+  long long level;
   if (args.size() != 4 || args[0] != '1' || !Decimal(args, 1, 3, level) || level < 0) return false;
   m.Controls().fanLevel = int(level);
   reply = "FN" + args + ";";
@@ -225,7 +227,7 @@ bool DoRestart(AmpModel &m, const std::string &args, std::string &reply) {
 }
 
 bool DoGenericMode(AmpModel &m, const std::string &args, std::string &reply) {
-  long a, b;
+  long long a, b;
   if (args.size() != 8 || !Decimal(args, 0, 4, a) || !Decimal(args, 4, 4, b)) return false;
   m.Controls().genericParams[0] = int(a);
   m.Controls().genericParams[1] = int(b);
