@@ -9,12 +9,15 @@
 #include "core/timer.h"
 #include "core/works.h"
 #include "input/panel_mailbox.h"
+#include "remote/audio_capture.h"
+#include "remote/audio_playback.h"
 #include "remote/ws_client.h"
 #include "remote/ws_server.h"
 #include "settings/setup_record.h"
 #include "transceiver/cat_relay.h"
 #include "transceiver/cat_serial.h"
 #include "transceiver/ext_io.h"
+#include "transceiver/usb_stream.h"
 
 const ThreadBodies productThreadBodies = {
     .GPIO = nullptr,
@@ -26,17 +29,17 @@ const ThreadBodies productThreadBodies = {
     .Wsocket = Wsocket,
     .Wclient = Wclient,
     .Serial = Serial,
-    .th_scrivi = nullptr,
-    .th_leggi = nullptr,
+    .th_scrivi = th_scrivi,
+    .th_leggi = th_leggi,
     .Cat = Cat,
-    .TAVORead = nullptr,
+    .TAVORead = TAVORead,
     .CatSerial = CatSerial,
     .timer = timer,
 };
 ThreadBodies threadBodies = productThreadBodies;
 
-std::thread thrGPIO, thrLin, thInit, thAggFw, thDebug, thrKey, thrWsock, thrSer, thrLeggi, thrScrivi,
-    thrCat, thrFFT, thrCatSer, thrTime;
+std::thread thrGPIO, thrLin, thInit, thAggFw, thDebug, thrKey, thrWsock, thrSer, thrLeggi,
+    thrScrivi, thrCat, thrFFT, thrCatSer, thrTime;
 
 namespace {
 SetupRecord &Setup(Works *works) { return *works->cfg.setup; }
@@ -140,9 +143,9 @@ void StartThreadCommRemote(Works *works) {
     char *flag;
     void (*start)(Works *);
   };
-  for (Remote r : {Remote{&s.EnableWrite, StartThreadAudioWrite},
-                   Remote{&s.EnableRead, StartThreadAudioRead}, Remote{&s.EnableCAT, StartThreadCAT},
-                   Remote{&s.EnableFFT, StartTAVOReadFFT}}) {
+  for (Remote r :
+       {Remote{&s.EnableWrite, StartThreadAudioWrite}, Remote{&s.EnableRead, StartThreadAudioRead},
+        Remote{&s.EnableCAT, StartThreadCAT}, Remote{&s.EnableFFT, StartTAVOReadFFT}}) {
     if (*r.flag != '0') continue;
     *r.flag = '1';
     r.start(works);

@@ -1,0 +1,199 @@
+#include "remote/audio_playback.h"
+
+#include "amplifier/errors.h"
+#include "core/log.h"
+#include "core/works.h"
+#include "remote/audio_capture.h"
+#include "remote/audio_device.h"
+#include "settings/setup_record.h"
+#include "transceiver/remote_check.h"
+
+std::atomic<int32_t> status_th_scrivi{0};
+
+namespace {
+constexpr int64_t START_PAUSE_MS = 3000;
+constexpr int64_t PRESENCE_PERIOD_MS = 10;
+constexpr int PLAYBACK_CHANNELS = 2;
+constexpr int FRAMES_PER_BUFFER_PERIOD = 1024;
+// Playback starts with two periods queued, so that a packet arriving a
+// period late does not run the device dry.
+constexpr int START_PERIODS = 2;
+
+char &EnableWrite(Works *works) { return works->cfg.setup->EnableWrite; }
+
+void Announce(const char *text) {
+  LogSys(LOG_PRIO_INFO, "%s", text);
+  LogErr("%s\n", text);
+}
+
+// Takes the device and the buffer away from the receiving thread.
+snd_pcm_t *TakeBack(Works *works) {
+  AudioState &a = works->remote.audio;
+  std::lock_guard<std::mutex> lock(a.playbackMutex);
+  a.playbackReady = 0;
+  snd_pcm_t *pcm = a.playbackPcm;
+  a.playbackPcm = nullptr;
+  a.playbackBuf.clear();
+  a.playbackBuf.shrink_to_fit();
+  return pcm;
+}
+
+void HandOver(Works *works, snd_pcm_t *pcm) {
+  AudioState &a = works->remote.audio;
+  std::lock_guard<std::mutex> lock(a.playbackMutex);
+  a.playbackPcm = pcm;
+  a.fill = PlaybackFill{};
+}
+
+snd_pcm_t *OpenPlayback(Works *works, const char *name) {
+  snd_pcm_t *pcm = nullptr;
+  int r =
+      OpenPcmWithRetries(works, name, SND_PCM_STREAM_PLAYBACK, EnableWrite(works), &pcm,
+                         [](int result, int n) { LogErr("EIK 2 audio out %d (%i)\n", result, n); });
+  if (r == 0) return pcm;
+  LogErr("EIK 3 audio out\n");
+  LogSys(LOG_PRIO_ERR, "cannot open output audio device %s (%s)", name, snd_strerror(r));
+  LogErr("cannot open output audio device %s (%s)\n", name, snd_strerror(r));
+  return nullptr;
+}
+
+bool SetRateAndLayout(Works *works, snd_pcm_t *pcm, snd_pcm_hw_params_t *hw) {
+  RemoteState &r = works->remote;
+  unsigned rate = unsigned(r.sampleRate);
+  if (!PcmStep(snd_pcm_hw_params_set_rate_near(pcm, hw, &rate, nullptr), nullptr,
+               "cannot set playback sample rate (%s)"))
+    return false;
+  r.sampleRate = int32_t(rate);
+  LogSys(LOG_PRIO_INFO, "playback hw_params rate set to %d", int(rate));
+  int buffers = r.AudioBuffers;
+  snd_pcm_uframes_t bufferFrames = snd_pcm_uframes_t(FRAMES_PER_BUFFER_PERIOD) * unsigned(buffers);
+  return PcmStep(snd_pcm_hw_params_set_channels(pcm, hw, PLAYBACK_CHANNELS),
+                 "playback hw_params number of channels set to 2",
+                 "Cannot set playback channel count (%s)") &&
+         PcmStep(snd_pcm_hw_params_set_periods(pcm, hw, unsigned(buffers), 0), nullptr,
+                 StrPrintf("Cannot set periods %d (%%s)", buffers).c_str(), false) &&
+         PcmStep(snd_pcm_hw_params_set_buffer_size_near(pcm, hw, &bufferFrames), nullptr,
+                 StrPrintf("Cannot set buffersize %d (%%s)", int(bufferFrames)).c_str(), false);
+}
+
+bool SetPlaybackParams(Works *works, snd_pcm_t *pcm) {
+  snd_pcm_hw_params_t *hw = nullptr;
+  if (!PcmStep(snd_pcm_hw_params_malloc(&hw), "playback hw_params allocated",
+               "cannot allocate playback hardware parameter structure (%s)"))
+    return false;
+  bool ok = PcmStep(snd_pcm_hw_params_any(pcm, hw), "playback hw_params initialized",
+                    "cannot initialize playback hardware parameter structure (%s)") &&
+            PcmStep(snd_pcm_hw_params_set_rate_resample(pcm, hw, 1), nullptr,
+                    "cannot set playback resample to yes (%s)") &&
+            PcmStep(snd_pcm_hw_params_set_access(pcm, hw, SND_PCM_ACCESS_RW_INTERLEAVED),
+                    "playback hw_params access SND_PCM_ACCESS_RW_INTERLEAVED set",
+                    "cannot set playback access type (%s)") &&
+            PcmStep(snd_pcm_hw_params_set_format(pcm, hw, SND_PCM_FORMAT_S16_LE),
+                    "playback hw_params SND_PCM_FORMAT_S16_LE format set ",
+                    "cannot set playback sample format (%s)") &&
+            SetRateAndLayout(works, pcm, hw) &&
+            PcmStep(snd_pcm_hw_params(pcm, hw), "playback hw_params set",
+                    "cannot set playback parameters (%s)");
+  snd_pcm_hw_params_free(hw);
+  if (ok) LogSys(LOG_PRIO_INFO, "playback hw_params freed\n");
+  return ok;
+}
+
+void SetStartThreshold(Works *works, snd_pcm_t *pcm) {
+  snd_pcm_sw_params_t *sw = nullptr;
+  if (snd_pcm_sw_params_malloc(&sw) < 0) return;
+  snd_pcm_uframes_t start = snd_pcm_uframes_t(AudioPeriod(works)) * START_PERIODS;
+  if (snd_pcm_sw_params_current(pcm, sw) < 0 ||
+      snd_pcm_sw_params_set_start_threshold(pcm, sw, start) < 0 || snd_pcm_sw_params(pcm, sw) < 0)
+    LogSys(LOG_PRIO_ERR, "playback start threshold not set");
+  snd_pcm_sw_params_free(sw);
+}
+
+void MakePlaybackBuffer(Works *works) {
+  AudioState &a = works->remote.audio;
+  {
+    std::lock_guard<std::mutex> lock(a.playbackMutex);
+    a.playbackBuf.assign(size_t(AUDIO_PLAYBACK_FRAMES_MAX) * PLAYBACK_CHANNELS, 0);
+  }
+  LogSys(LOG_PRIO_INFO, "playback buffer allocated (%d)",
+         AUDIO_PLAYBACK_FRAMES_MAX * AUDIO_BYTES_PER_FRAME);
+  a.playbackReady = 1;
+}
+
+enum class Wait { Done, Stopped, CodecGone };
+
+// Tests the codec's presence every 10 ms while `connected` has the value
+// given and playback stays enabled.
+Wait WatchCodec(Works *works, bool connected) {
+  while (AudioEnabled(works, EnableWrite(works)) && bool(works->remote.wsConnected) == connected) {
+    if (VerifyAudioTAVO(works) == 0) return Wait::CodecGone;
+    PauseWhileEnabled(works, EnableWrite(works), PRESENCE_PERIOD_MS);
+  }
+  return AudioEnabled(works, EnableWrite(works)) ? Wait::Done : Wait::Stopped;
+}
+
+void ClosePlayback(snd_pcm_t *pcm) {
+  Announce("output audio interface to be stopped");
+  PcmStep(snd_pcm_drain(pcm), nullptr, "cannot drain playback pcm handler (%s)");
+  LogSys(LOG_PRIO_INFO, "playback buffer freed");
+  snd_pcm_close(pcm);
+  status_th_scrivi = 0;
+}
+
+bool Failed(Works *works) {
+  ExitAUDIOwrite(works);
+  return false;
+}
+
+// One connection's playback, from opening the device to closing it; false
+// when the thread has ended (through ExitAUDIOwrite or because playback was
+// switched off).
+bool PlayOneConnection(Works *works) {
+  const char *name = works->cfg.setup->AudioOut;
+  snd_pcm_t *pcm = OpenPlayback(works, name);
+  if (!pcm) return Failed(works);
+  HandOver(works, pcm);
+  LogSys(LOG_PRIO_INFO, "output audio interface %s opened", name);
+  status_th_scrivi = 1;
+  if (!SetPlaybackParams(works, pcm)) return Failed(works);
+  SetStartThreshold(works, pcm);
+  MakePlaybackBuffer(works);
+  Wait w = WatchCodec(works, false);
+  if (w == Wait::CodecGone) return Failed(works);
+  if (w == Wait::Done) {
+    if (!PcmStep(snd_pcm_prepare(pcm), nullptr,
+                 "cannot prepare output audio interface for use (%s)"))
+      return Failed(works);
+    Announce("output audio interface prepared");
+    if (WatchCodec(works, true) == Wait::CodecGone) return Failed(works);
+  }
+  ClosePlayback(TakeBack(works));
+  return true;
+}
+}  // namespace
+
+void th_scrivi(Works *works) {
+  status_th_scrivi = 0;
+  works->remote.audio.playbackReady = 0;
+  PauseWhileEnabled(works, EnableWrite(works), START_PAUSE_MS);
+  for (;;) {
+    if (!AudioEnabled(works, EnableWrite(works))) {
+      Announce("output audio interface closed");
+      if (snd_pcm_t *pcm = TakeBack(works)) snd_pcm_close(pcm);
+      if (works->core.running) WriteSetupFlag(EnableWrite(works), '0');
+      LogErr("th_scrivi END\n");
+      return;
+    }
+    if (!PlayOneConnection(works)) return;
+  }
+}
+
+void ExitAUDIOwrite(Works *works) {
+  LogErr("th_scrivi ERR\n");
+  AddErrore(works, ERR_AUDIO_WRITE);
+  snd_pcm_t *pcm = TakeBack(works);
+  if (pcm) snd_pcm_close(pcm);
+  status_th_scrivi = 0;
+  works->remote.remoteFault = 1;
+  WriteSetupFlag(EnableWrite(works), '0');
+}
