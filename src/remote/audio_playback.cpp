@@ -1,5 +1,7 @@
 #include "remote/audio_playback.h"
 
+#include <algorithm>
+
 #include "amplifier/errors.h"
 #include "core/log.h"
 #include "core/works.h"
@@ -15,9 +17,10 @@ constexpr int64_t START_PAUSE_MS = 3000;
 constexpr int64_t PRESENCE_PERIOD_MS = 10;
 constexpr int PLAYBACK_CHANNELS = 2;
 constexpr int FRAMES_PER_BUFFER_PERIOD = 1024;
-// Playback starts with two periods queued, so that a packet arriving a
-// period late does not run the device dry.
+// Playback starts with two periods queued, and at least 20 ms, so that a
+// packet arriving a little late does not run the device dry.
 constexpr int START_PERIODS = 2;
+constexpr int START_MIN_PER_SECOND = 50;  // 1/50 s
 
 char &EnableWrite(Works *works) { return works->cfg.setup->EnableWrite; }
 
@@ -102,7 +105,8 @@ bool SetPlaybackParams(Works *works, snd_pcm_t *pcm) {
 void SetStartThreshold(Works *works, snd_pcm_t *pcm) {
   snd_pcm_sw_params_t *sw = nullptr;
   if (snd_pcm_sw_params_malloc(&sw) < 0) return;
-  snd_pcm_uframes_t start = snd_pcm_uframes_t(AudioPeriod(works)) * START_PERIODS;
+  snd_pcm_uframes_t start = snd_pcm_uframes_t(std::max(
+      AudioPeriod(works) * START_PERIODS, works->remote.sampleRate / START_MIN_PER_SECOND));
   if (snd_pcm_sw_params_current(pcm, sw) < 0 ||
       snd_pcm_sw_params_set_start_threshold(pcm, sw, start) < 0 || snd_pcm_sw_params(pcm, sw) < 0)
     LogSys(LOG_PRIO_ERR, "playback start threshold not set");
