@@ -81,6 +81,7 @@ int main(int argc, char **argv) {
     if (!sim.WriteReport(error)) status = Fail(error);
   } else {
     KestraHooks hooks;
+    hooks.quickStart = options.quickStart;
     hooks.started = [&](Works *works) { sim.Begin(works); };
     hooks.stopped = [&](Works *) {
       sim.RequestStop();

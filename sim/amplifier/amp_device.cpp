@@ -183,6 +183,7 @@ bool AmpDevice::ApplyAmp(const ScenarioEvent &ev, std::string &error) {
     if (!ArgInt(ev, 0, n, error)) return false;
     if (n != 60 && n != 120) return Fail(ev, "the class is 60 or 120", error);
     m.SetPowerClass(int(n));
+    world_->SetAmpPowerClass(int(n));
   } else if (v == "drop" || v == "corrupt-crc" || v == "lowercase-crc" || v == "reject" ||
              v == "split") {
     if (!CountArg(ev, n, error)) return false;

@@ -15,6 +15,7 @@
 #include "tuner/banks.h"
 #include "tuner/tune_control.h"
 #include "tuner/tune_word.h"
+#include "ui/supply_voltage.h"
 
 namespace {
 constexpr int STATUS_PERIOD_MS = 500;
@@ -33,6 +34,17 @@ const char *TuneStateName(int tuneStatus) {
 std::string BandName(Works *works) {
   AntennaRow row{};
   return AntennaRowOf(works, works->link.currentFreq, row) >= 0 ? std::string(row.Band) : "-";
+}
+
+// What the front panel and the keyboard change in the unit.
+void ReportPanelState(JsonWriter &json, Works *works) {
+  InputState &in = works->input;
+  json.Field("ctrlFlags", int(in.ctrlFlags)).Field("uiMessage", int(works->ui.uiMessage));
+  json.Field("mainWindow", int(works->ui.mainWindow));
+  json.Key("panelReply").BeginArray();
+  for (const auto &reply : in.panelReply) json.Int(reply);
+  json.EndArray();
+  json.Field("ampSupplyVolts", double(CalvTensVadcAmp(works)));
 }
 
 std::string ErrorCodes(Works *works) {
@@ -156,6 +168,7 @@ void ControllerDevice::Report(JsonWriter &json) {
   json.Field("tavoFreq", int(params.word[tavo::freq]));
   json.Field("tavoTx", int(works->core.tavoTx));
   json.Field("catFreq", int(works->trx.catFreq));
+  ReportPanelState(json, works);
   json.Field("status", StatusLine(works));
   RemoteReport(works, json);
   json.EndObject();

@@ -2,6 +2,8 @@
 #include "sim/audio/audio_device.h"
 #include "sim/controller/controller_device.h"
 #include "sim/ft817/ft817.h"
+#include "sim/keyboard/keyboard_device.h"
+#include "sim/panel/panel_device.h"
 #include "sim/receiver/receiver_device.h"
 #include "sim/transceiver/transceiver.h"
 #include "sim/world/simulation.h"
@@ -12,6 +14,8 @@ std::vector<std::unique_ptr<SimDevice>> MakeDevices(const SimContext &context) {
   devices.push_back(std::make_unique<AmpDevice>(context));
   devices.push_back(std::make_unique<TransceiverSim>(context));
   devices.push_back(std::make_unique<Ft817Sim>(context));
+  devices.push_back(std::make_unique<PanelDevice>(context));
+  devices.push_back(std::make_unique<KeyboardDevice>(context));
   auto usb = std::make_shared<SimUsbBus>(context.root);
   devices.push_back(std::make_unique<ReceiverDevice>(usb));
   devices.push_back(std::make_unique<AudioDevice>(context, usb));

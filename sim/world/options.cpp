@@ -6,7 +6,7 @@
 const char *SIM_USAGE =
     "usage: kestra-sim [--root DIR] [--headless] [--duration SECONDS] [--scenario FILE]\n"
     "                  [--report FILE] [--only DEVICE] [--no-pacing] [--snapshot FILE]\n"
-    "                  [--control FIFO]\n";
+    "                  [--control FIFO] [--quick-start]\n";
 
 bool ParseSimOptions(int argc, char **argv, SimOptions &options, std::string &error) {
   for (int i = 1; i < argc; i++) {
@@ -24,6 +24,8 @@ bool ParseSimOptions(int argc, char **argv, SimOptions &options, std::string &er
       options.headless = true;
     } else if (arg == "--no-pacing") {
       options.noPacing = true;
+    } else if (arg == "--quick-start") {
+      options.quickStart = true;
     } else if (arg == "--root") {
       if (!value(options.root)) return false;
     } else if (arg == "--scenario") {

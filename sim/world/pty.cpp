@@ -7,6 +7,7 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <filesystem>
@@ -15,7 +16,7 @@
 namespace fs = std::filesystem;
 
 namespace {
-constexpr size_t PACE_CHUNK = 32;
+constexpr double PACE_SLICE_S = 0.01;  // paced bytes go out in slices of this much line time
 constexpr int WRITE_WAIT_MS = 200;
 
 long Baud(speed_t speed) {
@@ -123,7 +124,7 @@ double PtyPort::SecondsPerByte() const {
 bool PtyPort::Write(const uint8_t *data, size_t len, bool pace) {
   if (master_ < 0) return false;
   double perByte = pace ? SecondsPerByte() : 0;
-  size_t chunk = pace ? PACE_CHUNK : len;
+  size_t chunk = perByte > 0 ? std::max<size_t>(1, size_t(PACE_SLICE_S / perByte)) : len;
   while (len > 0) {
     size_t part = len < chunk ? len : chunk;
     ssize_t n = write(master_, data, part);

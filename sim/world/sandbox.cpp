@@ -11,27 +11,29 @@ namespace fs = std::filesystem;
 
 namespace {
 struct StandIn {
-  const char *name;
+  const char *path;  // under the root
   const char *body;  // shell script body; @ROOT@ is replaced by the sandbox root
 };
 
 // The outside programs the unit runs through the shell.
 const StandIn STAND_INS[] = {
-    {"mount", "exit 0\n"},
-    {"my_temp",
-     "t=$(cat '@ROOT@/var/sim/cpu_temp' 2>/dev/null || echo 47.2)\n"
+    {"/bin/mount", "exit 0\n"},
+    // The timer runs it on every pass: shell builtins only, no process of its own.
+    {"/bin/my_temp",
+     "t=47.2\n[ -r '@ROOT@/var/sim/cpu_temp' ] && read -r t < '@ROOT@/var/sim/cpu_temp'\n"
      "echo \"$t\"\necho \"temp=$t'C\"\n"},
-    {"my_vorn",
+    {"/bin/my_vorn",
      "cat '@ROOT@/var/sim/web_version' 2>/dev/null || echo 00.063\n"
      "cat '@ROOT@/var/sim/lan_state' 2>/dev/null || echo 'No Conn'\n"},
-    {"lsusb", "cat '@ROOT@/var/sim/lsusb' 2>/dev/null\nexit 0\n"},
-    {"fbgrab", "exit 0\n"},
-    {"reboot", "echo reboot >> '@ROOT@/var/sim/reboots'\nexit 0\n"},
-    {"stty", "exit 0\n"},
-    {"tput", "exit 0\n"},
-    {"ifconfig", "exit 0\n"},
-    {"ifdown", "exit 0\n"},
-    {"ifup", "exit 0\n"},
+    {"/bin/lsusb", "cat '@ROOT@/var/sim/lsusb' 2>/dev/null\nexit 0\n"},
+    {"/bin/fbgrab", "echo \"$*\" >> '@ROOT@/var/sim/fbgrab'\nexit 0\n"},
+    {"/opt/sshshell", "echo sshshell >> '@ROOT@/var/sim/sshshell'\nexit 0\n"},
+    {"/bin/reboot", "echo reboot >> '@ROOT@/var/sim/reboots'\nexit 0\n"},
+    {"/bin/stty", "echo \"$*\" >> '@ROOT@/var/sim/stty'\nexit 0\n"},
+    {"/bin/tput", "exit 0\n"},
+    {"/bin/ifconfig", "exit 0\n"},
+    {"/bin/ifdown", "exit 0\n"},
+    {"/bin/ifup", "exit 0\n"},
 };
 
 struct Link {
@@ -47,9 +49,9 @@ const Link LINKS[] = {
     {"/dev/urandom", "/dev/urandom"},  // the remote client's handshake key
 };
 
-const char *DIRS[] = {"/opt/set",  "/opt/fonts",       "/opt/Kestra", "/dev/input/by-id",
-                      "/etc/network", "/bin",          "/var/log",    "/var/sim",
-                      "/usr/share/fonts/truetype", "/tmp"};
+const char *DIRS[] = {
+    "/opt/set", "/opt/fonts", "/opt/Kestra", "/dev/input/by-id",          "/etc/network",
+    "/bin",     "/var/log",   "/var/sim",    "/usr/share/fonts/truetype", "/tmp"};
 
 std::string Replace(std::string text, const std::string &from, const std::string &to) {
   for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
@@ -70,14 +72,16 @@ bool LinkPictures(const std::string &root, std::string &error) {
     fs::create_symlink(entry.path(), inside, ec);
     if (ec) break;
   }
-  if (ec) error = std::string("cannot link the pictures of ") + KESTRA_PICTURES_DIR + ": " + ec.message();
+  if (ec)
+    error = std::string("cannot link the pictures of ") + KESTRA_PICTURES_DIR + ": " + ec.message();
   return !ec;
 }
 
 bool WriteStandIn(const std::string &root, const StandIn &s) {
-  std::string path = root + "/bin/" + s.name;
+  std::string path = root + s.path;
   std::ofstream out(path, std::ios::trunc);
-  out << "#!/bin/sh\n# stand-in of the target's " << s.name << "\n" << Replace(s.body, "@ROOT@", root);
+  out << "#!/bin/sh\n# stand-in of the target's " << s.path << "\n"
+      << Replace(s.body, "@ROOT@", root);
   out.close();
   return out && chmod(path.c_str(), 0755) == 0;
 }
@@ -104,7 +108,7 @@ bool CreateSandbox(const std::string &root, std::string &error) {
   if (!LinkPictures(root, error)) return false;
   for (const StandIn &s : STAND_INS) {
     if (!WriteStandIn(root, s)) {
-      error = std::string("cannot write the stand-in ") + s.name;
+      error = std::string("cannot write the stand-in ") + s.path;
       return false;
     }
   }

@@ -64,3 +64,8 @@ bool ArgInt(const ScenarioEvent &ev, size_t index, long &value, std::string &err
   value = static_cast<long>(d);
   return true;
 }
+
+bool RefuseEvent(const ScenarioEvent &ev, const std::string &why, std::string &error) {
+  error = "'" + ev.text + "': " + why;
+  return false;
+}

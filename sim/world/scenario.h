@@ -19,3 +19,5 @@ bool ParseScenario(const std::string &text, std::vector<ScenarioEvent> &events, 
 // Argument helpers for the devices: parse args[index] or fail with a reason.
 bool ArgDouble(const ScenarioEvent &ev, size_t index, double &value, std::string &error);
 bool ArgInt(const ScenarioEvent &ev, size_t index, long &value, std::string &error);
+// A device's refusal of an event: "'<event>': <why>" in `error`, false back.
+bool RefuseEvent(const ScenarioEvent &ev, const std::string &why, std::string &error);

@@ -25,3 +25,13 @@ void World::SetLoad(int antenna, const AntennaLoad &load) {
   std::lock_guard<std::mutex> lock(mutex_);
   loads_[antenna] = load;
 }
+
+int World::AmpPowerClass() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return ampPowerClass_;
+}
+
+void World::SetAmpPowerClass(int watts) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  ampPowerClass_ = watts;
+}

@@ -28,16 +28,21 @@ class World {
   void SetRf(const RfSource &rf);
   AntennaLoad Load(int antenna) const;  // antenna 0..2
   void SetLoad(int antenna, const AntennaLoad &load);
+  // The amplifier's power class (60 or 120 W): its supply and the divider
+  // the front panel measures it through differ.
+  int AmpPowerClass() const;
+  void SetAmpPowerClass(int watts);
 
  private:
   mutable std::mutex mutex_;
   RfSource rf_;
   AntennaLoad loads_[3];
+  int ampPowerClass_ = 60;
 };
 
 // What every simulated device is given.
 struct SimContext {
-  std::string root;    // sandbox root
+  std::string root;  // sandbox root
   World *world = nullptr;
   bool pacing = true;  // bytes paced as on the real lines
   std::string only;    // the one device run alone (--only), else empty

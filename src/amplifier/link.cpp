@@ -71,20 +71,24 @@ void ClosePort(Works *works) {
   if (fd >= 0) close(fd);
 }
 
-// Sleeps `ms`, in slices so that a stop is not held up.
+// Waits `ms` of elapsed time, in slices so that a stop is not held up.
 void Pause(Works *works, int ms) {
-  for (int t = 0; t < ms && works->core.running; t += PAUSE_SLICE_MS)
-    SleepMillis(ms - t < PAUSE_SLICE_MS ? ms - t : PAUSE_SLICE_MS);
+  int64_t start = MonotonicMicros();
+  for (int64_t left = ms; left > 0 && works->core.running; left = ms - MillisSince(start))
+    SleepMillis(left < PAUSE_SLICE_MS ? left : PAUSE_SLICE_MS);
 }
 
-// State 2: one byte of the reply, or one more millisecond of waiting.
+// State 2: one byte of the reply, or one more look after a millisecond. The
+// time-out is decided right after a look that found nothing, never after a
+// sleep that a busy machine may have stretched past a reply's arrival.
 void ReceiveReply(Works *works) {
   LinkState &l = works->link;
   int fd = l.linFD;
   if (SerialBytesWaiting(fd) <= 0) {
-    l.counterrortimeout++;
-    SleepMillis(1);
-    if (l.counterrortimeout >= REPLY_TIMEOUT_POLLS) GestRetrayCMD(works);
+    if (MillisSince(l.lastWriteMicros) >= REPLY_TIMEOUT_MS)
+      GestRetrayCMD(works);
+    else
+      SleepMillis(1);
     return;
   }
   char c;
@@ -108,7 +112,7 @@ void LinearExchangeFailed(Works *works) {
   }
   // As long as a reply would have been waited for: a dead port is retried
   // at the pace of an amplifier that does not answer.
-  Pause(works, REPLY_TIMEOUT_POLLS);
+  Pause(works, REPLY_TIMEOUT_MS);
   GestRetrayCMD(works);
   OpenPort(works, false);
 }

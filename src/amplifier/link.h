@@ -7,8 +7,9 @@
 
 struct Works;
 
-// Reply timing: 1 ms polls for a byte, 1.5 s without one is a failed exchange.
-constexpr int REPLY_TIMEOUT_POLLS = 1500;
+// Reply timing: 1.5 s without a byte since the last write is a failed
+// exchange; the link looks for bytes every millisecond.
+constexpr int REPLY_TIMEOUT_MS = 1500;
 constexpr int PAUSE_AFTER_REPLY_MS = 20;
 constexpr int PAUSE_AFTER_STATUS_MS = 10;
 

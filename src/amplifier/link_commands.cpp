@@ -8,6 +8,7 @@
 #include "amplifier/link.h"
 #include "amplifier/link_internal.h"
 #include "amplifier/tune_lock.h"
+#include "core/clock.h"
 #include "core/log.h"
 #include "core/works.h"
 #include "platform/serial_port.h"
@@ -263,7 +264,7 @@ bool writeLinearPort(int fd, const char *text, size_t length, Works *works) {
   char crc[3];
   snprintf(crc, sizeof crc, "%02x", Sys_Crc8Calculation(text, length));
   bool ok = fd >= 0 && SerialWriteAll(fd, crc, 2) && SerialWriteAll(fd, text, length);
-  works->link.counterrortimeout = 0;
+  works->link.lastWriteMicros = MonotonicMicros();
   return ok;
 }
 
@@ -300,6 +301,7 @@ bool SendCmdLinear(Works *works, int32_t state) {
       return true;
     case CMD_MR1:
       Send(works, state, Fixed("MR", "MR1;"), CMD_PARKED);
+      works->input.ctrlFlags.fetch_or(CTRL_FW_UPDATE_MESSAGE);
       return true;
     default:
       return false;

@@ -34,7 +34,7 @@ struct LinkState {
   // The link's state machine: a command state to send, 2 wait for the reply,
   // 3 decode it. Other threads write it only to leave the parked states.
   std::atomic<int32_t> linearProcessStatus{1};
-  std::atomic<int32_t> counterrortimeout{0};  // 1 ms polls without a byte since the last write
+  std::atomic<int64_t> lastWriteMicros{0};    // monotonic time of the last write (reply time-out)
   char lastCmdLetters[2]{'S', 'T'};           // names the last command in messages (link only)
   std::atomic<int32_t> lastCmdState{1};       // state of the last command sent, for a resend
   char rxBuf[LINK_RX_SIZE + 1]{};             // reply bytes so far (link only)

@@ -23,3 +23,8 @@ time_t WallSeconds();
 void SleepMicros(int64_t micros);
 inline void SleepMillis(int64_t millis) { SleepMicros(millis * 1000); }
 inline void SleepSeconds(int64_t seconds) { SleepMicros(seconds * 1000000); }
+
+// Milliseconds of monotonic time since `startMicros`, an earlier
+// MonotonicMicros() reading. Waits are measured with it, never by counting
+// their sleeps: a busy machine stretches every sleep, not the elapsed time.
+inline int64_t MillisSince(int64_t startMicros) { return (MonotonicMicros() - startMicros) / 1000; }

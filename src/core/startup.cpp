@@ -26,6 +26,7 @@
 namespace {
 constexpr uint8_t PANEL_START = 0xC5;
 constexpr int SPECTRUM_POINTS = 1024;
+constexpr int64_t PAUSE_SLICE_MS = 100;  // a stop ends a start-up pause within this
 
 // Everything the record points to, kept for the whole run beside it.
 struct CompanionRecords {
@@ -48,7 +49,9 @@ void AttachCompanions(Works *works, CompanionRecords *records) {
 // Start-up pauses end early once the run flag drops, so that a stop during
 // the start-up does not wait for the whole sequence.
 bool Pause(Works *works, int64_t seconds) {
-  for (int64_t t = 0; t < seconds * 10 && works->core.running; t++) SleepMillis(100);
+  int64_t ms = seconds * works->core.pauseSecondMs, start = MonotonicMicros();
+  for (int64_t left = ms; left > 0 && works->core.running; left = ms - MillisSince(start))
+    SleepMillis(left < PAUSE_SLICE_MS ? left : PAUSE_SLICE_MS);
   return works->core.running != 0;
 }
 
@@ -112,7 +115,7 @@ void ShutDown(Works *works) {
   LogErr("Close..\n");
   ShowBackground(works, "start");
   ShowText(works, 9, 330, 400, "Error! Close Program! Restart hw.", 255, 255, 255);
-  SleepSeconds(2);
+  SleepMillis(2 * works->core.pauseSecondMs);
   LogSys(LOG_PRIO_INFO, "Communicator operations end");
   JoinThreads(works);
   ReleaseOpus(works);
@@ -141,6 +144,7 @@ int KestraMain(const KestraHooks &hooks) {
   // The descriptors are needed as soon as the link can raise an error.
   InitErrDescr(works.get());
   LoadSettingsAndTables(works.get());
+  if (hooks.quickStart) works->core.pauseSecondMs = QUICK_START_SECOND_MS;
   LoadFontSlots();
   if (hooks.started) hooks.started(works.get());
 
@@ -149,5 +153,5 @@ int KestraMain(const KestraHooks &hooks) {
   }
   ShutDown(works.get());
   if (hooks.stopped) hooks.stopped(works.get());
-  return 0;
+  return works->core.exitStatus;
 }

@@ -22,7 +22,7 @@ void LoadThread(Works *works) {
   bool posted = false;
   while (startInitThread == 1 && works->core.running) {
     CopyBackground(works);
-    SleepSeconds(1);
+    SleepMillis(works->core.pauseSecondMs);
     char text[32];
     snprintf(text, sizeof text, "Loading ...%2d", counter);
     if (!posted && counter <= 4) {

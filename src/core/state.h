@@ -30,6 +30,13 @@ struct CoreState {
   std::atomic<int32_t> forceFreq{0};    // −1 forces a re-application on the next pass
   std::atomic<uint8_t> redraw{0};       // reload the main background on the next pass
   double tempLogTimer = 0;              // ms since the last temperature-log line (timer only)
+
+  // Length of a second of the start-up pauses (the countdown among them) and
+  // of the closing pause; a simulator run may shorten them.
+  std::atomic<int32_t> pauseSecondMs{1000};
+
+  // What main returns; a device failure that ends the unit sets it.
+  std::atomic<int32_t> exitStatus{0};
 };
 
 // Cursor positions of the menu's address editors.

@@ -8,6 +8,8 @@
 #include "core/log.h"
 #include "core/timer.h"
 #include "core/works.h"
+#include "input/front_panel.h"
+#include "input/keyboard.h"
 #include "input/panel_mailbox.h"
 #include "remote/audio_capture.h"
 #include "remote/audio_playback.h"
@@ -20,12 +22,12 @@
 #include "transceiver/usb_stream.h"
 
 const ThreadBodies productThreadBodies = {
-    .GPIO = nullptr,
+    .GPIO = GPIO,
     .Linear = Linear,
     .LoadThread = LoadThread,
     .LANInfoThread = LANInfoThread,
     .AggFWThread = AggFWThread,
-    .keyb = nullptr,
+    .keyb = keyb,
     .Wsocket = Wsocket,
     .Wclient = Wclient,
     .Serial = Serial,

@@ -25,11 +25,14 @@ struct Paths {
   std::string picturesDir = "/opt/Kestra";
   std::string sshShell = "/opt/sshshell";
   std::string getPack = "/opt/Kestra/getpack.sh";
+  std::string screenshotFile = "/tmp/screen.png";
 
   // Devices and device globs.
   std::string frameBuffer = "/dev/fb0";
   std::string console = "/dev/tty0";
   std::string physMem = "/dev/mem";
+  // Names the processor; the GPIO block is mapped only on the board it fits.
+  std::string boardCompatible = "/proc/device-tree/compatible";
   std::string keyboardGlob = "/dev/input/by-id/*-event-kbd";
   std::string catPortGlob = "/dev/VORNCAT*";
   std::string urandom = "/dev/urandom";

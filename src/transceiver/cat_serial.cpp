@@ -14,12 +14,12 @@
 
 std::atomic<int> catProcessStatus{0};
 std::atomic<int> lastCommandSent{0};
-std::atomic<int> counterimeoutCAT{0};
+std::atomic<int64_t> catLastWriteMicros{0};
 
 namespace {
 constexpr int STATUS_SEND = 3, STATUS_RECEIVE = 2, STATUS_DECODE = 1;
 constexpr int READ_FREQ_MODE = 3;  // opcode of the frequency-and-mode request
-constexpr int TIMEOUT_POLLS = 1500;
+constexpr int REPLY_TIMEOUT_MS = 1500;
 constexpr int LINK_ERR_CAT = 2;
 
 const uint8_t READ_FREQ_MODE_COMMAND[FT817_FRAME_BYTES] = {0x00, 0x00, 0x00, 0x00, 0x03};
@@ -42,14 +42,15 @@ int Bcd(uint8_t byte) { return (byte >> 4) * 10 + (byte & 0x0F); }
 bool CollectReplyByte(Works *works, uint8_t *reply, int &index) {
   int fd = works->trx.catSerFD;
   if (SerialBytesWaiting(fd) <= 0) {
-    counterimeoutCAT++;
-    SleepMillis(1);
-    if (counterimeoutCAT >= TIMEOUT_POLLS) {
-      LogErr("<<<<<<<<<<<<<<<<<<<<TIMEOUT SERIAL CAT!!!!\n");
-      index = 0;
-      catProcessStatus = STATUS_SEND;
-      SleepSeconds(1);
+    // Decided right after an empty look, as the amplifier link does.
+    if (MillisSince(catLastWriteMicros) < REPLY_TIMEOUT_MS) {
+      SleepMillis(1);
+      return false;
     }
+    LogErr("<<<<<<<<<<<<<<<<<<<<TIMEOUT SERIAL CAT!!!!\n");
+    index = 0;
+    catProcessStatus = STATUS_SEND;
+    SleepSeconds(1);
     return false;
   }
   uint8_t byte = 0;
@@ -70,7 +71,7 @@ bool VerifyByteFreq(uint8_t byte) { return (byte & 0x0F) > 9 || byte >= 0xA0; }
 
 bool writeSerialCatPort(int fd, const void *data, size_t len) {
   bool written = SerialWriteAll(fd, data, len);
-  counterimeoutCAT = 0;
+  catLastWriteMicros = MonotonicMicros();
   return written;
 }
 

@@ -12,8 +12,9 @@ constexpr int FT817_FRAME_BYTES = 5;
 extern std::atomic<int> catProcessStatus;
 // 0 none, 3 the frequency-and-mode request was sent.
 extern std::atomic<int> lastCommandSent;
-// Milliseconds waited without a reply byte; every write resets it.
-extern std::atomic<int> counterimeoutCAT;
+// Monotonic time of the last write: 1.5 s after it without a reply is a
+// time-out.
+extern std::atomic<int64_t> catLastWriteMicros;
 
 // The poller thread: opens CatSerialPort and polls while catSerialRun is '1'.
 void CatSerial(Works *works);
@@ -21,7 +22,7 @@ void CatSerial(Works *works);
 // The request/collect/decode cycle on an open catSerFD.
 void PollFt817(Works *works);
 
-// Writes all bytes to the FT-817, then resets counterimeoutCAT.
+// Writes all bytes to the FT-817 and notes the time of the write.
 bool writeSerialCatPort(int fd, const void *data, size_t len);
 
 // Decodes one 5-byte reply of the frequency-and-mode request into catFreq and

@@ -20,7 +20,7 @@
 #include "transceiver/tavo_params.h"
 
 namespace {
-constexpr int TIMEOUT_POLLS = 1500;  // 1 ms polls without a byte
+constexpr int TIMEOUT_MS = 1500;  // without a byte
 constexpr uint8_t FIRST_NOISE_TYPE = 15;
 constexpr uint8_t TYPE_SPECTRUM = 0;
 constexpr uint8_t TYPE_PARAMETERS = 1;
@@ -100,18 +100,21 @@ void ReportExtIoTimeout(Works *works, const char *message) {
 bool readSerialPort(Works *works, uint8_t *buf, int n) {
   int fd = works->trx.serFD;
   int got = 0;
-  int waits = 0;
+  int64_t lastByte = MonotonicMicros();
   while (got < n) {
     if (!LinkRunning(works)) return false;
     int waiting = SerialBytesWaiting(fd);
     if (waiting <= 0) {
-      if (++waits >= TIMEOUT_POLLS)
+      if (MillisSince(lastByte) >= TIMEOUT_MS)
         ReportExtIoTimeout(works, "---------------------------------------TIMEOUT EXT IO 3\n");
       SleepMillis(1);
       continue;
     }
     ssize_t r = read(fd, buf + got, std::min(waiting, n - got));
-    if (r > 0) got += static_cast<int>(r);
+    if (r > 0) {
+      got += static_cast<int>(r);
+      lastByte = MonotonicMicros();
+    }
   }
   return true;
 }
@@ -173,25 +176,25 @@ void ServeTransceiverRequests(Works *works) {
 
 void ServeExtIoLink(Works *works) {
   int fd = works->trx.serFD;
-  int idle = 0;
+  int64_t idleSince = MonotonicMicros();
   while (LinkRunning(works)) {
     if (SerialBytesWaiting(fd) <= 0) {
-      if (++idle > TIMEOUT_POLLS - 1) {
+      if (MillisSince(idleSince) >= TIMEOUT_MS) {
         ReportExtIoTimeout(works, "---------------------------------------TIMEOUT EXT IO 1\n");
-        idle = 0;
+        idleSince = MonotonicMicros();
       }
       SleepMillis(1);
       continue;
     }
     uint8_t type = 0;
     ssize_t r = read(fd, &type, 1);
-    idle = 0;
     if (r != 1) {
       LogSys(LOG_PRIO_ERR, "error %d", static_cast<int>(r));
       ReportExtIoTimeout(works, "---------------------------------------TIMEOUT EXT IO 2\n");
     } else if (type < FIRST_NOISE_TYPE) {
       HandleExtIoMessage(works, type);
     }
+    idleSince = MonotonicMicros();
   }
 }
 

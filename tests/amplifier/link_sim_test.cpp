@@ -24,20 +24,16 @@
 #include "sim/world/factory_tables.h"
 #include "tests/support/sandbox.h"
 #include "tests/support/sim_events.h"
+#include "tests/support/test_clock.h"
 #include "tests/support/wait.h"
 #include "tuner/tune_control.h"
 
 namespace {
-// Pauses and reply time-outs ten times shorter; the sequence is unchanged.
-void TenfoldSleep(int64_t micros) {
-  std::this_thread::sleep_for(std::chrono::microseconds(micros / 10));
-}
-
 class LinkSim : public ::testing::Test {
  protected:
   void SetUp() override {
-    previous = SetClockSource(
-        {realClock.processMicros, realClock.monotonicMicros, realClock.wallSeconds, TenfoldSleep});
+    // Pauses and reply time-outs ten times shorter; the sequence is unchanged.
+    previous = InstallFastClock(10);
     ASSERT_TRUE(SeedFactoryAmplifierTables(box.Root()));
     ReadConfigFile(works.works);
     ReadVentolaFile(works.works);

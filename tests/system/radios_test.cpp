@@ -16,16 +16,18 @@ std::string RunWithBank(const std::string &name, const std::string &antennaTable
   std::filesystem::create_directories(root + "/opt/set");
   std::ofstream(root + "/opt/set/setup.txt") << "CatSerialPort: /dev/ttyUSB2\nWebSocket: 0\n";
   if (!antennaTable.empty()) std::ofstream(root + "/opt/set/antenna_b1.txt") << antennaTable;
-  // The links start 13 s into the start-up; the changes come after that.
+  // The links start about 1.5 s into a quick start; the changes come well
+  // after that.
   std::ofstream(root + "/scenario.txt") << "1 trx freq 7100000\n"
                                            "1 ft817 freq 21074000\n"
-                                           "15 trx vfo b\n"
-                                           "15 trx freq 3573000\n"
-                                           "15 ft817 freq 28074000\n";
-  SimRun run = RunKestraSim(KESTRA_SIM_BINARY,
-                            {"--root", root, "--headless", "--duration", "22", "--scenario",
-                             root + "/scenario.txt", "--report", root + "/report.json"},
-                            120);
+                                           "5 trx vfo b\n"
+                                           "5 trx freq 3573000\n"
+                                           "5 ft817 freq 28074000\n";
+  SimRun run =
+      RunKestraSim(KESTRA_SIM_BINARY,
+                   {"--root", root, "--headless", "--duration", "9", "--quick-start", "--scenario",
+                    root + "/scenario.txt", "--report", root + "/report.json"},
+                   120);
   EXPECT_EQ(run.exitStatus, 0) << run.output;
   std::string result = run.output + "\n" + ReadTextFile(root + "/report.json");
   std::filesystem::remove_all(root);

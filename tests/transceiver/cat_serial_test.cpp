@@ -14,6 +14,7 @@
 #include "sim/ft817/ft817.h"
 #include "tests/support/sandbox.h"
 #include "tests/support/sim_events.h"
+#include "tests/support/test_clock.h"
 #include "tests/support/wait.h"
 
 namespace {
@@ -89,17 +90,12 @@ class Ft817Poller : public ::testing::Test {
   std::thread poller;
 };
 
-// Sleeps advance a virtual clock; the pauses of a second are noted on it.
-std::atomic<int64_t> virtualMicros{0};
-std::mutex pausesMutex;
-std::vector<int64_t> pauses;
-void VirtualSleep(int64_t micros) {
-  if (micros >= 1000000) {
-    std::lock_guard<std::mutex> lock(pausesMutex);
-    pauses.push_back(virtualMicros);
-  }
-  virtualMicros += micros;
-  std::this_thread::sleep_for(std::chrono::microseconds(1));
+// The poller's writes, noted on the driven clock after each of its sleeps.
+std::mutex writesMutex;
+std::vector<int64_t> writes;
+void NoteWrite(int64_t) {
+  std::lock_guard<std::mutex> lock(writesMutex);
+  if (writes.empty() || writes.back() != catLastWriteMicros) writes.push_back(catLastWriteMicros);
 }
 }  // namespace
 
@@ -124,10 +120,10 @@ TEST_F(Ft817Poller, FollowsTheRigsFrequencyAndSkipsAGarbledReply) {
 
 TEST_F(Ft817Poller, ASilentRigGetsATimeoutLineEveryTwoAndAHalfSecondsAndIsAskedAgain) {
   ApplyEvent(rig, "ft817 silent 600");
-  virtualMicros = 0;
-  pauses.clear();
-  ClockSource previous = SetClockSource(
-      {realClock.processMicros, realClock.monotonicMicros, realClock.wallSeconds, VirtualSleep});
+  writes.clear();
+  // Each 1 ms look for a byte takes 2.7 ms: the time-out stays 1.5 s.
+  const int64_t poll = 2700;
+  ClockSource previous = InstallDrivenClock(poll - 1000, NoteWrite);
   Start();
   bool three =
       WaitUntil([&] { return log.ErrCount("<<<<<<<<<<<<<<<<<<<<TIMEOUT SERIAL CAT!!!!\n") >= 3; });
@@ -135,10 +131,14 @@ TEST_F(Ft817Poller, ASilentRigGetsATimeoutLineEveryTwoAndAHalfSecondsAndIsAskedA
   poller.join();
   SetClockSource(previous);
   ASSERT_TRUE(three);
-  std::lock_guard<std::mutex> lock(pausesMutex);
-  ASSERT_GE(pauses.size(), 3u);
-  EXPECT_EQ(pauses[0], 1500000);
-  for (size_t i = 1; i < pauses.size(); i++) EXPECT_EQ(pauses[i] - pauses[i - 1], 2500000);
+  std::lock_guard<std::mutex> lock(writesMutex);
+  ASSERT_GE(writes.size(), 3u);
+  // 1.5 s without a reply, then the 1 s pause (itself a sleep the machine
+  // lengthens), then the request again.
+  for (size_t i = 1; i < writes.size(); i++) {
+    EXPECT_GE(writes[i] - writes[i - 1], 2500000) << i;
+    EXPECT_LT(writes[i] - writes[i - 1], 2500000 + 2 * poll) << i;
+  }
   EXPECT_TRUE(WaitUntil([&] { return rig.Requests() >= 3; }, 5));
   EXPECT_EQ(works->trx.catFreq, 0);
 }

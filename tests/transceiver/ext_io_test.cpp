@@ -16,17 +16,13 @@
 #include "settings/setup_record.h"
 #include "sim/transceiver/ext_io_messages.h"
 #include "tests/support/sandbox.h"
+#include "tests/support/test_clock.h"
 #include "tests/support/wait.h"
 #include "transceiver/tavo_params.h"
 
 namespace {
 const char TIMEOUT_1[] = "---------------------------------------TIMEOUT EXT IO 1\n";
 const char TIMEOUT_3[] = "---------------------------------------TIMEOUT EXT IO 3\n";
-
-// A millisecond of the link's polling lasts 10 µs here.
-void QuickSleep(int64_t micros) {
-  std::this_thread::sleep_for(std::chrono::microseconds(micros / 100));
-}
 
 std::vector<uint8_t> Bytes(const std::string &text) { return {text.begin(), text.end()}; }
 
@@ -46,8 +42,7 @@ TEST(ExtIoLength, DigitsArriveLeastSignificantFirstAndLengthsFrom2000AreCut) {
 class ExtIoLink : public ::testing::Test {
  protected:
   void SetUp() override {
-    previous = SetClockSource(
-        {realClock.processMicros, realClock.monotonicMicros, realClock.wallSeconds, QuickSleep});
+    previous = InstallFastClock(100);
     ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM, 0, fds), 0);
     fcntl(fds[1], F_SETFL, O_NONBLOCK);
     works->trx.serFD = fds[0];
@@ -176,6 +171,34 @@ TEST_F(ExtIoLink, SilenceIsReportedOncePerHoldoffWithError8ForTheCompanionTransc
   works->trx.extIoHoldoff = 0;
   ASSERT_TRUE(WaitUntil([&] { return log.ErrCount(TIMEOUT_1) == 3; }, 5));
   EXPECT_EQ(ExistError(works.works, ERR_TAVO_EXTIO), 0);
+}
+
+namespace {
+// Reports of silence noted on the driven clock; the hold-off is let go at
+// once, and the loop stops after the third.
+Works *silentLink = nullptr;
+std::vector<int64_t> silenceReports;
+void NoteSilenceReport(int64_t now) {
+  if (silentLink->trx.extIoHoldoff == 0) return;
+  silenceReports.push_back(now);
+  silentLink->trx.extIoHoldoff = 0;
+  if (silenceReports.size() == 3) WriteSetupFlag(silentLink->cfg.setup->extIoRun, '0');
+}
+}  // namespace
+
+TEST_F(ExtIoLink, SilenceIsReportedEveryOneAndAHalfSecondsHoweverLongAPollTakes) {
+  const int64_t poll = 10000;  // each 1 ms look for a byte takes 10 ms
+  silentLink = works.works;
+  silenceReports.clear();
+  ClockSource fast = InstallDrivenClock(poll - 1000, NoteSilenceReport);
+  ServeExtIoLink(works.works);
+  SetClockSource(fast);
+  ASSERT_EQ(silenceReports.size(), 3u);
+  for (size_t i = 1; i < silenceReports.size(); i++) {
+    EXPECT_GE(silenceReports[i] - silenceReports[i - 1], 1500000) << i;
+    EXPECT_LT(silenceReports[i] - silenceReports[i - 1], 1500000 + poll) << i;
+  }
+  EXPECT_EQ(log.ErrCount(TIMEOUT_1), 3);
 }
 
 TEST_F(ExtIoLink, LatePayloadIsReportedAndStillTaken) {

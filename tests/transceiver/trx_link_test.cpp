@@ -11,6 +11,7 @@
 #include "sim/transceiver/transceiver.h"
 #include "tests/support/sandbox.h"
 #include "tests/support/sim_events.h"
+#include "tests/support/test_clock.h"
 #include "tests/support/wait.h"
 #include "transceiver/ext_io.h"
 #include "transceiver/tavo_params.h"
@@ -57,9 +58,6 @@ class TrxLink : public ::testing::Test {
   std::thread link;
 };
 
-void QuickSleep(int64_t micros) {
-  std::this_thread::sleep_for(std::chrono::microseconds(micros / 100));
-}
 }  // namespace
 
 TEST_F(TrxLink, TheRecordFollowsTheTransceiversVfoModeAndTransmission) {
@@ -123,8 +121,7 @@ TEST_F(TrxLink, ATuneRequestKeysTheCarrierAndReceiveEndsIt) {
 }
 
 TEST_F(TrxLink, ASilentTransceiverRaisesError8OncePerHoldoffAndIsFollowedAgainAfter) {
-  ClockSource previous = SetClockSource(
-      {realClock.processMicros, realClock.monotonicMicros, realClock.wallSeconds, QuickSleep});
+  ClockSource previous = InstallFastClock(20);
   Start();
   ASSERT_TRUE(WordBecomes(freq, 14074000));
   ApplyEvent(trx, "trx silent 2");
