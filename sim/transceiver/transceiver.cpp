@@ -57,12 +57,14 @@ bool TransceiverSim::Start(std::string &error) {
   if (!cat_.Open(context_.root + CAT_PORT, error)) return false;
   stop_ = false;
   worker_ = std::thread(&TransceiverSim::Run, this);
+  catWorker_ = std::thread(&TransceiverSim::RunCat, this);
   return true;
 }
 
 void TransceiverSim::Stop() {
   stop_ = true;
   if (worker_.joinable()) worker_.join();
+  if (catWorker_.joinable()) catWorker_.join();
   extIo_.Close();
   cat_.Close();
 }
@@ -73,7 +75,6 @@ void TransceiverSim::Run() {
   double nextBlock = 0, nextLine = LINE_PERIOD / 2;
   while (!stop_) {
     Serve(extIo_, extIoPending_, "extio");
-    Serve(cat_, catPending_, "cat");
     SendChanges();
     double now = Now();
     if (now >= nextBlock) {
@@ -89,6 +90,15 @@ void TransceiverSim::Run() {
       SendExtIo(FrameExtIoMessage(EXT_IO_SPECTRUM, line), linesSent_);
       nextLine = now + LINE_PERIOD;
     }
+  }
+}
+
+// The CAT port has a line of its own: its answers never wait for a paced
+// spectrum line on the extended-IO port.
+void TransceiverSim::RunCat() {
+  while (!stop_) {
+    Serve(cat_, catPending_, "cat");
+    SendCat();
   }
 }
 
@@ -161,25 +171,33 @@ void TransceiverSim::Key(bool on) {
 
 void TransceiverSim::SendChanges() {
   TrxState state;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (Silent() || !changed_) return;
+    changed_ = false;
+    state = state_;
+  }
+  // Both VFOs, the operating one last.
+  SendExtIo(FrameExtIoMessage(EXT_IO_PARAMETERS, EncodeParameterBlock(state, !state.vfoB)),
+            blocksSent_);
+  SendExtIo(FrameExtIoMessage(EXT_IO_PARAMETERS, EncodeParameterBlock(state, state.vfoB)),
+            blocksSent_);
+}
+
+void TransceiverSim::SendCat() {
   std::vector<std::string> catOut;
-  bool blocks = false;
   {
     std::lock_guard<std::mutex> lock(mutex_);
     if (Silent()) return;
-    blocks = changed_;
-    changed_ = false;
-    state = state_;
     catOut.swap(catOut_);
   }
-  if (blocks) {
-    // Both VFOs, the operating one last.
-    SendExtIo(FrameExtIoMessage(EXT_IO_PARAMETERS, EncodeParameterBlock(state, !state.vfoB)),
-              blocksSent_);
-    SendExtIo(FrameExtIoMessage(EXT_IO_PARAMETERS, EncodeParameterBlock(state, state.vfoB)),
-              blocksSent_);
-  }
   if (catOut.empty() || !cat_.LineIs(B115200, false)) return;
-  for (const std::string &text : catOut) cat_.Write(text, context_.pacing);
+  for (const std::string &text : catOut) {
+    double t = Now();
+    if (!cat_.Write(text, context_.pacing)) continue;
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (catSent_.size() < COMMANDS_KEPT) catSent_.push_back({t, "cat", text});
+  }
 }
 
 void TransceiverSim::SendSteady() {
@@ -308,6 +326,14 @@ void TransceiverSim::Report(JsonWriter &json) {
   json.Key("commands").BeginArray();
   for (const Command &c : Commands())
     json.BeginObject().Field("t", c.t).Field("port", c.port).Field("text", c.text).EndObject();
+  json.EndArray();
+  std::vector<Command> sent;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    sent = catSent_;
+  }
+  json.Key("catSent").BeginArray();
+  for (const Command &c : sent) json.BeginObject().Field("t", c.t).Field("text", c.text).EndObject();
   json.EndArray();
   json.EndObject();
 }

@@ -37,6 +37,8 @@ class TransceiverSim : public SimDevice {
 
  private:
   void Run();
+  void RunCat();
+  void SendCat();
   void Serve(PtyPort &port, std::string &pending, const char *name);
   void Obey(const std::string &command, const char *port);
   void SendChanges();
@@ -51,7 +53,7 @@ class TransceiverSim : public SimDevice {
   SimContext context_;
   bool wired_ = false;
   PtyPort extIo_, cat_;
-  std::thread worker_;
+  std::thread worker_, catWorker_;
   std::atomic<bool> stop_{false};
 
   mutable std::mutex mutex_;
@@ -62,6 +64,7 @@ class TransceiverSim : public SimDevice {
   bool ignoreTune_ = false;  // tune requests ("TU…;TX…;") are heard, not obeyed
   bool extIoCable_ = true;   // unplugged: nothing goes either way on the extended-IO port
   std::vector<Command> commands_;
+  std::vector<Command> catSent_;  // what went out on the CAT port
   std::string extIoPending_, catPending_;
   bool nextBlockB_ = false;
   std::mt19937 noise_{1234};

@@ -6,7 +6,7 @@
 const char *SIM_USAGE =
     "usage: kestra-sim [--root DIR] [--headless] [--duration SECONDS] [--scenario FILE]\n"
     "                  [--report FILE] [--only DEVICE] [--no-pacing] [--snapshot FILE]\n"
-    "                  [--control FIFO] [--quick-start]\n";
+    "                  [--quick-start] [--control FIFO]\n";
 
 bool ParseSimOptions(int argc, char **argv, SimOptions &options, std::string &error) {
   for (int i = 1; i < argc; i++) {

@@ -2,16 +2,16 @@
 #include <string>
 
 struct SimOptions {
-  std::string root;  // empty: a new directory under /tmp
+  std::string root;      // empty: a new directory under /tmp
   bool headless = false;
   double duration = -1;  // seconds; < 0 runs until interrupted
   std::string scenario;
   std::string report;
-  std::string only;         // run one simulated device alone
-  bool noPacing = false;    // bytes as fast as the pty takes them
-  std::string snapshot;     // PNG of the screen at the end of the run
-  std::string control;      // a FIFO of events applied as they arrive ("trx freq 7100000")
+  std::string only;      // run one simulated device alone
+  bool noPacing = false; // bytes as fast as the pty takes them
+  std::string snapshot;  // PNG of the screen at the end of the run
   bool quickStart = false;  // start-up and closing pauses a tenth as long
+  std::string control;      // a FIFO of events applied as they arrive ("trx freq 7100000")
 };
 
 // Parses the command line; false with a message for bad usage.

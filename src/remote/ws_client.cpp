@@ -36,7 +36,7 @@ constexpr int POLL_SLICE_MS = 200;
 bool Running(Works *works) { return works->core.running != 0; }
 
 bool MakeKey(std::string &key) {
-  int fd = open(GetPaths().urandom.c_str(), O_RDONLY);
+  int fd = open(GetPaths().urandom.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) {
     LogSys(LOG_PRIO_ERR, "/dev/urandom error %d", errno);
     return false;
@@ -95,7 +95,7 @@ bool TryConnect(Works *works, int fd, const sockaddr_in &addr) {
 // has to end.
 int Connect(Works *works) {
   while (Running(works)) {
-    int fd = socket(AF_INET, SOCK_STREAM, 0);
+    int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0) {
       LogSys(LOG_PRIO_ERR, "Socket error %d", errno);
       return -1;

@@ -46,7 +46,12 @@ WsAction PortFailed(const char *text) {
 }
 
 WsAction CatText(Works *works, const WsSession &session, const WsFrame &frame) {
-  PortWrite result = WriteToPort(works->trx.catFD, frame.Payload(), frame.PayloadSize(), "CAT");
+  PortWrite result;
+  {
+    // The relay owns the port and may be closing it right now.
+    std::lock_guard<std::mutex> lock(works->trx.catPortMutex);
+    result = WriteToPort(works->trx.catFD, frame.Payload(), frame.PayloadSize(), "CAT");
+  }
   if (result != PortWrite::Failed || !Server(session)) return WsAction::Keep;
   PortFailed("7a");
   ExitCAT(works);

@@ -28,7 +28,7 @@ constexpr int64_t ACCEPT_RETRY_MS = 1000;
 bool Running(Works *works) { return works->core.running != 0; }
 
 int OpenListener(Works *works) {
-  int fd = socket(AF_INET, SOCK_STREAM, 0);
+  int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
   if (fd < 0) {
     LogSys(LOG_PRIO_ERR, "Socket open error %d", errno);
     return -1;
@@ -65,7 +65,7 @@ int AcceptNext(Works *works, int listener) {
     if (poll(&p, 1, ACCEPT_POLL_MS) <= 0) continue;
     sockaddr_in peer{};
     socklen_t len = sizeof peer;
-    int fd = accept(listener, reinterpret_cast<sockaddr *>(&peer), &len);
+    int fd = accept4(listener, reinterpret_cast<sockaddr *>(&peer), &len, SOCK_CLOEXEC);
     if (fd >= 0) {
       char text[INET_ADDRSTRLEN] = "?";
       inet_ntop(AF_INET, &peer.sin_addr, text, sizeof text);
@@ -116,7 +116,7 @@ void Wsocket(Works *works) {
          works->cfg.setup->WebSocket);
   fputs("wsocket\n", stdout);
   fflush(stdout);
-  PauseWhileRunning(works, 2000);
+  PauseWhileRunning(works, 2 * works->core.pauseSecondMs);
   int listener = Running(works) ? OpenListener(works) : -1;
   if (listener < 0) return;
   while (Running(works)) {

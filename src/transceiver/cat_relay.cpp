@@ -19,7 +19,7 @@ std::atomic<int> status_cat{0};
 namespace {
 constexpr int MESSAGE_MAX = 200;  // characters, ';' included
 constexpr int POLL_MS = 5;
-constexpr int64_t START_PAUSE_MS = 3000;
+constexpr int64_t START_PAUSE_SECONDS = 3;
 
 bool Relaying(Works *works) {
   return ReadSetupFlag(works->cfg.setup->EnableCAT) == '1' && works->core.running;
@@ -62,7 +62,7 @@ void ExitCAT(Works *works) {
 void Cat(Works *works) {
   const char *setting = works->cfg.setup->CatPort;
   status_cat = 0;
-  if (!PauseWhileRunning(works, START_PAUSE_MS)) return;
+  if (!PauseWhileRunning(works, START_PAUSE_SECONDS * works->core.pauseSecondMs)) return;
   if (VerifyCAT(works) != 0) {
     LogSys(LOG_PRIO_ERR, "Unable to open device %s", setting);
     LogErr("CAT: Unable to open device %s\n", setting);

@@ -10,6 +10,7 @@
 #include "core/clock.h"
 #include "core/log.h"
 #include "core/works.h"
+#include "fuzz_record.h"
 #include "settings/setup_record.h"
 #include "transceiver/ext_io.h"
 
@@ -18,14 +19,6 @@ Works *current = nullptr;
 
 // The loop sleeps only when no byte waits: the stream is over.
 void EndOfStream(int64_t) { WriteSetupFlag(current->cfg.setup->extIoRun, '0'); }
-
-struct Companions {
-  SetupRecord setup{};
-  TavoParamsRecord params{};
-  std::mutex serMut;
-  SpectrumRecord spectrum;
-  float levels[1024]{};
-};
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
@@ -37,25 +30,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     close(fds[1]);
     return 0;
   }
-  auto works = std::make_unique<Works>();
-  auto companions = std::make_unique<Companions>();
-  companions->spectrum.levels = companions->levels;
-  works->cfg.setup = &companions->setup;
-  works->trx.TavoParams = &companions->params;
-  works->trx.serMut = &companions->serMut;
-  works->trx.spectrum = &companions->spectrum;
+  auto record = std::make_unique<FuzzRecord>();
+  Works *works = record->works.get();
   works->cfg.setup->extIoRun = '1';
   works->core.running = 1;
   works->tuner.modeWorkIdx = 1;
   works->cfg.AutoTuneMode = 0x24;          // both handshake requests pending
   works->trx.tuneCtrlFlags = 0x01 | 0x02;  // and a manual transmit
   works->trx.serFD = fds[0];
-  current = works.get();
+  current = works;
 
   LogCapture quiet;
   ClockSource previous = SetClockSource(
       {realClock.processMicros, realClock.monotonicMicros, realClock.wallSeconds, EndOfStream});
-  ServeExtIoLink(works.get());
+  ServeExtIoLink(works);
   SetClockSource(previous);
   close(fds[0]);
   close(fds[1]);

@@ -182,21 +182,38 @@ TEST_F(ServerUnit, SilentPeersHoldNothingAndAStopEndsTheThreadMidHandshake) {
   EXPECT_TRUE(silent.ClosedByUnit(1));
   EXPECT_TRUE(log.SysHas("TCP read error 110"));
 
+  auto requests = [&] {
+    int n = 0;
+    for (const auto &line : log.Sys()) n += line.text == "Received 20 bytes GET /chat HTTP/1.1\r\n";
+    return n;
+  };
+  int before = requests();
   WsPeer halfway;
   ASSERT_TRUE(halfway.Connect(port, 5));
   ASSERT_TRUE(halfway.Send("GET /chat HTTP/1.1\r\n"));
   next.Close();
-  ASSERT_TRUE(WaitUntil(
-      [&] {
-        int accepted = 0;
-        for (const auto &line : log.Sys())
-          accepted += line.text == "Received 20 bytes GET /chat HTTP/1.1\r\n";
-        return accepted == 1;
-      },
-      30));
+  ASSERT_TRUE(WaitUntil([&] { return requests() == before + 1; }, 30));
   Stop();
   EXPECT_TRUE(ended);
   EXPECT_TRUE(log.SysHas("TCP closed"));
+}
+
+// A peer that stops reading: the sender gives up after its time-out and the
+// connection ends, instead of the sending thread (the timer) waiting for good.
+TEST_F(ServerUnit, APeerThatStopsReadingEndsItsConnectionInsteadOfHoldingTheSender) {
+  WsPeer stalled;
+  Join(stalled);
+  std::vector<uint8_t> line(1024, 0x55);
+  ASSERT_TRUE(WaitUntil(
+      [&] {
+        sendWebSockSerSpectrFrame(w.works, line.data(), int(line.size()));
+        return w->remote.wsConnected == 0;
+      },
+      120, 0));
+  EXPECT_TRUE(log.SysHas("send to the peer failed, connection ended"));
+  ASSERT_TRUE(Logged("TCP closed"));
+  WsPeer next;
+  Join(next);
 }
 
 TEST_F(ClientUnit, JoinsActsOnTheServersMessagesAndRejoinsWithTheSameKey) {
