@@ -53,7 +53,8 @@ void Needle(FrameBuffer *fb, int px, int tipX, int tipY, uint8_t red) {
 void Texts(FrameBuffer *fb) {
   const char *top = "IP:192.168.1.20 2026-12-08 10:00:00";
   putString(6, 780 - getStringSpace(6, top), 17, top, 255, 255, 255, fb);
-  const char *status[] = {"KRVTAVO", "Coax:RX+TX", "Band:20m", "Att 0dB", "Ant 1", "Atu: On", "Local"};
+  const char *status[] = {"KRVTAVO", "Coax:RX+TX", "Band:20m", "Att 0dB",
+                          "Ant 1",   "Atu: On",    "Local"};
   const int statusX[] = {10, 125, 275, 415, 535, 615, 725};
   for (int i = 0; i < 7; i++) putString(8, statusX[i], 298, status[i], 0, 200, 255, fb);
   putString(8, 10, 327, "PA1:32.5°C   P2:31.0°C    CPU:47.2°C", 0, 200, 0, fb);
@@ -78,7 +79,8 @@ void Texts(FrameBuffer *fb) {
 }
 
 void Lines(Works *works, FrameBuffer *fb) {
-  const int boxes[][2] = {{1, 110}, {115, 260}, {265, 400}, {405, 520}, {525, 600}, {605, 710}, {715, 799}};
+  const int boxes[][2] = {{1, 110},   {115, 260}, {265, 400}, {405, 520},
+                          {525, 600}, {605, 710}, {715, 799}};
   for (auto &b : boxes) DrawRect(works, b[0], 278, b[1], 303, 200, 200, 200);
   DrawRect(works, 1, 307, 400, 332, 100, 100, 100);
   DrawRect(works, 405, 307, 799, 332, 100, 100, 100);

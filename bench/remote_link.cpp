@@ -72,7 +72,8 @@ void ShowImage(benchmark::State &state, bool jpeg) {
   works->cfg.setup = setup.get();
   works->display.fb = fb.get();
   std::vector<uint8_t> image(fb->memSize);
-  for (size_t i = 0; i < image.size(); i++) image[i] = uint8_t((i / 4 % 800) * 255 / 800 + i / 12800);
+  for (size_t i = 0; i < image.size(); i++)
+    image[i] = uint8_t((i / 4 % 800) * 255 / 800 + i / 12800);
   if (jpeg) {
     int size = int(image.size());
     std::vector<uint8_t> out(image.size());
@@ -129,9 +130,8 @@ Child RunSim(const std::string &root, double seconds) {
     close(fds[0]);
     std::string duration = std::to_string(seconds);
     std::string scenario = root + "/scenario.txt", report = root + "/report.json";
-    execl(KESTRA_SIM_BINARY, KESTRA_SIM_BINARY, "--root", root.c_str(), "--headless",
-          "--duration", duration.c_str(), "--scenario", scenario.c_str(), "--report",
-          report.c_str(), nullptr);
+    execl(KESTRA_SIM_BINARY, KESTRA_SIM_BINARY, "--root", root.c_str(), "--headless", "--duration",
+          duration.c_str(), "--scenario", scenario.c_str(), "--report", report.c_str(), nullptr);
     _exit(127);
   }
   close(fds[1]);
@@ -165,7 +165,8 @@ std::vector<double> StatusArrivals(int fd) {
   return arrivals;
 }
 
-std::vector<std::pair<double, std::string>> Entries(const std::string &text, const std::string &key) {
+std::vector<std::pair<double, std::string>> Entries(const std::string &text,
+                                                    const std::string &key) {
   std::vector<std::pair<double, std::string>> out;
   size_t at = text.find("\"" + key + "\":[");
   if (at == std::string::npos) return out;

@@ -89,8 +89,10 @@ void Recover(Works *works, snd_pcm_t *pcm, int error) {
 // Every whole period the device holds goes to the peer.
 void SendAvailablePeriods(Works *works, snd_pcm_t *pcm, int16_t *buffer, int period) {
   int channels = works->remote.audio.inChannels;
-  for (snd_pcm_sframes_t avail = snd_pcm_avail_update(pcm); avail >= period;
-       avail = snd_pcm_avail_update(pcm)) {
+  for (;;) {
+    snd_pcm_sframes_t avail = snd_pcm_avail_update(pcm);
+    if (avail < 0) return Recover(works, pcm, int(avail));
+    if (avail < period) return;
     snd_pcm_sframes_t read = snd_pcm_readi(pcm, buffer, snd_pcm_uframes_t(period));
     if (read < 0) return Recover(works, pcm, int(read));
     if (read < period) return;
