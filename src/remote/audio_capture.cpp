@@ -45,36 +45,12 @@ snd_pcm_t *OpenCapture(Works *works, const char *name) {
 
 bool SetCaptureParams(Works *works, snd_pcm_t *pcm) {
   RemoteState &r = works->remote;
-  snd_pcm_hw_params_t *hw = nullptr;
-  if (!PcmStep(snd_pcm_hw_params_malloc(&hw), "capture hw_params allocated",
-               "cannot allocate capture hardware parameter structure (%s)"))
-    return false;
-  unsigned rate = unsigned(r.sampleRate);
-  int channels = r.audio.inChannels;
-  bool ok = PcmStep(snd_pcm_hw_params_any(pcm, hw), "capture hw_params initialized",
-                    "cannot initialize capture hardware parameter structure (%s)") &&
-            PcmStep(snd_pcm_hw_params_set_access(pcm, hw, SND_PCM_ACCESS_RW_INTERLEAVED),
-                    "capture hw_params access SND_PCM_ACCESS_RW_INTERLEAVED set",
-                    "cannot set capture access type (%s)") &&
-            PcmStep(snd_pcm_hw_params_set_format(pcm, hw, SND_PCM_FORMAT_S16_LE),
-                    "capture hw_params SND_PCM_FORMAT_S16_LE format set",
-                    "cannot set capture sample format (%s)") &&
-            PcmStep(snd_pcm_hw_params_set_rate_near(pcm, hw, &rate, nullptr), nullptr,
-                    "cannot set capture sample rate (%s)");
-  if (ok) {
-    r.sampleRate = int32_t(rate);
-    LogSys(LOG_PRIO_INFO, "capture hw_params rate set to %d", int(rate));
-    ok = PcmStep(snd_pcm_hw_params_set_channels(pcm, hw, unsigned(channels)), nullptr,
-                 "cannot set capture channel count (%s)");
-  }
-  if (ok) {
-    LogSys(LOG_PRIO_INFO, "capture hw_params number of channels set to %d", channels);
-    ok = PcmStep(snd_pcm_hw_params(pcm, hw), "capture hw_params set",
-                 "cannot set capture parameters (%s)");
-  }
-  snd_pcm_hw_params_free(hw);
-  if (!ok) return false;
-  LogSys(LOG_PRIO_INFO, "capture hw_params freed");
+  const PcmLayout layout = {
+      "capture", false, unsigned(int(r.audio.inChannels)), "cannot set capture channel count (%s)",
+      "",        0,     "capture hw_params freed"};
+  unsigned rate = unsigned(int(r.sampleRate));
+  if (!SetPcmParams(pcm, layout, rate)) return false;
+  r.sampleRate = int32_t(rate);
   return PcmStep(snd_pcm_prepare(pcm), "capture audio interface prepared",
                  "cannot prepare capture audio interface for use (%s)");
 }

@@ -16,7 +16,6 @@ namespace {
 constexpr int64_t START_PAUSE_MS = 3000;
 constexpr int64_t PRESENCE_PERIOD_MS = 10;
 constexpr int PLAYBACK_CHANNELS = 2;
-constexpr int FRAMES_PER_BUFFER_PERIOD = 1024;
 // Playback starts with two periods queued, and at least 20 ms, so that a
 // packet arriving a little late does not run the device dry.
 constexpr int START_PERIODS = 2;
@@ -60,46 +59,19 @@ snd_pcm_t *OpenPlayback(Works *works, const char *name) {
   return nullptr;
 }
 
-bool SetRateAndLayout(Works *works, snd_pcm_t *pcm, snd_pcm_hw_params_t *hw) {
-  RemoteState &r = works->remote;
-  unsigned rate = unsigned(r.sampleRate);
-  if (!PcmStep(snd_pcm_hw_params_set_rate_near(pcm, hw, &rate, nullptr), nullptr,
-               "cannot set playback sample rate (%s)"))
-    return false;
-  r.sampleRate = int32_t(rate);
-  LogSys(LOG_PRIO_INFO, "playback hw_params rate set to %d", int(rate));
-  int buffers = r.AudioBuffers;
-  snd_pcm_uframes_t bufferFrames = snd_pcm_uframes_t(FRAMES_PER_BUFFER_PERIOD) * unsigned(buffers);
-  return PcmStep(snd_pcm_hw_params_set_channels(pcm, hw, PLAYBACK_CHANNELS),
-                 "playback hw_params number of channels set to 2",
-                 "Cannot set playback channel count (%s)") &&
-         PcmStep(snd_pcm_hw_params_set_periods(pcm, hw, unsigned(buffers), 0), nullptr,
-                 StrPrintf("Cannot set periods %d (%%s)", buffers).c_str(), false) &&
-         PcmStep(snd_pcm_hw_params_set_buffer_size_near(pcm, hw, &bufferFrames), nullptr,
-                 StrPrintf("Cannot set buffersize %d (%%s)", int(bufferFrames)).c_str(), false);
-}
-
 bool SetPlaybackParams(Works *works, snd_pcm_t *pcm) {
-  snd_pcm_hw_params_t *hw = nullptr;
-  if (!PcmStep(snd_pcm_hw_params_malloc(&hw), "playback hw_params allocated",
-               "cannot allocate playback hardware parameter structure (%s)"))
-    return false;
-  bool ok = PcmStep(snd_pcm_hw_params_any(pcm, hw), "playback hw_params initialized",
-                    "cannot initialize playback hardware parameter structure (%s)") &&
-            PcmStep(snd_pcm_hw_params_set_rate_resample(pcm, hw, 1), nullptr,
-                    "cannot set playback resample to yes (%s)") &&
-            PcmStep(snd_pcm_hw_params_set_access(pcm, hw, SND_PCM_ACCESS_RW_INTERLEAVED),
-                    "playback hw_params access SND_PCM_ACCESS_RW_INTERLEAVED set",
-                    "cannot set playback access type (%s)") &&
-            PcmStep(snd_pcm_hw_params_set_format(pcm, hw, SND_PCM_FORMAT_S16_LE),
-                    "playback hw_params SND_PCM_FORMAT_S16_LE format set ",
-                    "cannot set playback sample format (%s)") &&
-            SetRateAndLayout(works, pcm, hw) &&
-            PcmStep(snd_pcm_hw_params(pcm, hw), "playback hw_params set",
-                    "cannot set playback parameters (%s)");
-  snd_pcm_hw_params_free(hw);
-  if (ok) LogSys(LOG_PRIO_INFO, "playback hw_params freed\n");
-  return ok;
+  RemoteState &r = works->remote;
+  const PcmLayout layout = {"playback",
+                            true,
+                            PLAYBACK_CHANNELS,
+                            "Cannot set playback channel count (%s)",
+                            " ",
+                            unsigned(int(r.AudioBuffers)),
+                            "playback hw_params freed\n"};
+  unsigned rate = unsigned(int(r.sampleRate));
+  if (!SetPcmParams(pcm, layout, rate)) return false;
+  r.sampleRate = int32_t(rate);
+  return true;
 }
 
 void SetStartThreshold(Works *works, snd_pcm_t *pcm) {

@@ -15,6 +15,7 @@
 #include <sstream>
 #include <thread>
 
+#include "tests/support/chunked_message.h"
 #include "tests/support/sim_report.h"
 #include "tests/support/sim_unit.h"
 #include "tests/support/wait.h"
@@ -126,20 +127,7 @@ namespace {
 class LineReader {
  public:
   explicit LineReader(WsPeer &peer) : peer_(peer) {}
-  // The next whole line; empty when none came within the limit.
-  std::vector<uint8_t> Next() {
-    PeerFrame f;
-    std::vector<uint8_t> line;
-    while (peer_.ReadTagged("SP", f, EVENT_LIMIT)) {
-      uint32_t total = Be32(f.payload, 0), offset = Be32(f.payload, 4);
-      if (offset == 0) line.assign(total, 0);
-      if (line.size() != total || offset >= total) continue;
-      size_t n = std::min<size_t>(512, total - offset);
-      std::copy_n(f.payload.begin() + 8, n, line.begin() + offset);
-      if (offset + n == total) return line;
-    }
-    return {};
-  }
+  std::vector<uint8_t> Next() { return ReadChunkedMessage(peer_, "SP", EVENT_LIMIT); }
   // Reads lines until one satisfies `good` (the scene takes a moment to
   // change); false after many lines.
   template <typename Pred>
@@ -153,9 +141,6 @@ class LineReader {
   }
 
  private:
-  static uint32_t Be32(const std::vector<uint8_t> &p, size_t at) {
-    return uint32_t(p[at]) << 24 | uint32_t(p[at + 1]) << 16 | uint32_t(p[at + 2]) << 8 | p[at + 3];
-  }
   WsPeer &peer_;
 };
 

@@ -10,10 +10,10 @@
 
 #include "amplifier/errors.h"
 #include "core/log.h"
-#include "remote/ws_frame.h"
 #include "settings/setup_record.h"
 #include "sim/receiver/usb_bus.h"
 #include "tests/remote/remote_harness.h"
+#include "tests/support/chunked_message.h"
 #include "tests/support/wait.h"
 #include "transceiver/tavo_params.h"
 
@@ -40,19 +40,8 @@ struct UsbStreamTest : ::testing::Test {
     works->core.running = 0;
     if (thread.joinable()) thread.join();
   }
-  // The next whole line the peer receives (chunks put together by offset).
   std::vector<uint8_t> NextLine(double seconds = 10) {
-    PeerFrame f;
-    std::vector<uint8_t> line;
-    while (linked.peer.ReadTagged("SP", f, seconds)) {
-      uint32_t total = GetBE32(f.payload.data()), offset = GetBE32(f.payload.data() + 4);
-      if (offset == 0) line.assign(total, 0);
-      if (line.size() != total || offset >= total) continue;
-      size_t n = std::min<size_t>(512, total - offset);
-      std::copy_n(f.payload.begin() + 8, n, line.begin() + offset);
-      if (offset + n == total) return line;
-    }
-    return {};
+    return ReadChunkedMessage(linked.peer, "SP", seconds);
   }
   int PeakOfNextLine() {
     std::vector<uint8_t> line = NextLine();
