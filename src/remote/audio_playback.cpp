@@ -116,6 +116,13 @@ void ClosePlayback(snd_pcm_t *pcm) {
   status_th_scrivi = 0;
 }
 
+// The peer's first packets may already be arriving.
+bool Prepare(Works *works, snd_pcm_t *pcm) {
+  std::lock_guard<std::mutex> lock(works->remote.audio.playbackMutex);
+  return PcmStep(snd_pcm_prepare(pcm), nullptr,
+                 "cannot prepare output audio interface for use (%s)");
+}
+
 bool Failed(Works *works) {
   ExitAUDIOwrite(works);
   return false;
@@ -137,9 +144,7 @@ bool PlayOneConnection(Works *works) {
   Wait w = WatchCodec(works, false);
   if (w == Wait::CodecGone) return Failed(works);
   if (w == Wait::Done) {
-    if (!PcmStep(snd_pcm_prepare(pcm), nullptr,
-                 "cannot prepare output audio interface for use (%s)"))
-      return Failed(works);
+    if (!Prepare(works, pcm)) return Failed(works);
     Announce("output audio interface prepared");
     if (WatchCodec(works, true) == Wait::CodecGone) return Failed(works);
   }
