@@ -26,7 +26,6 @@
 namespace {
 constexpr uint8_t PANEL_START = 0xC5;
 constexpr int SPECTRUM_POINTS = 1024;
-constexpr int64_t PAUSE_SLICE_MS = 100;  // a stop ends a start-up pause within this
 
 // Everything the record points to, kept for the whole run beside it.
 struct CompanionRecords {
@@ -49,10 +48,7 @@ void AttachCompanions(Works *works, CompanionRecords *records) {
 // Start-up pauses end early once the run flag drops, so that a stop during
 // the start-up does not wait for the whole sequence.
 bool Pause(Works *works, int64_t seconds) {
-  int64_t ms = seconds * works->core.pauseSecondMs, start = MonotonicMicros();
-  for (int64_t left = ms; left > 0 && works->core.running; left = ms - MillisSince(start))
-    SleepMillis(left < PAUSE_SLICE_MS ? left : PAUSE_SLICE_MS);
-  return works->core.running != 0;
+  return PauseWhileRunning(works, seconds * works->core.pauseSecondMs);
 }
 
 void LoadSettingsAndTables(Works *works) {

@@ -18,11 +18,15 @@ constexpr uint8_t PANEL_COUNTDOWN = 0xB5;
 }
 
 void LoadThread(Works *works) {
-  int counter = waitTAVO;
+  const int64_t start = MonotonicMicros();
   bool posted = false;
   while (startInitThread == 1 && works->core.running) {
     CopyBackground(works);
     SleepMillis(works->core.pauseSecondMs);
+    // The count follows elapsed time, as the start-up's own pause does: on a
+    // busy machine a late step skips a number instead of stretching the count.
+    int elapsed = int(MillisSince(start) / works->core.pauseSecondMs);
+    int counter = waitTAVO + 1 - elapsed;
     char text[32];
     snprintf(text, sizeof text, "Loading ...%2d", counter);
     if (!posted && counter <= 4) {
@@ -36,7 +40,6 @@ void LoadThread(Works *works) {
       if (startInitThread != 1) break;
       ShowText(works, 9, 300, 400, text, 255, 255, 255);
     }
-    counter--;
     LogErr("Time %s..\n", text);
   }
   PostPanelCmd(works, PANEL_COUNTDOWN);

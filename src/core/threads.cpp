@@ -44,6 +44,8 @@ std::thread thrGPIO, thrLin, thInit, thAggFw, thDebug, thrKey, thrWsock, thrSer,
     thrScrivi, thrCat, thrFFT, thrCatSer, thrTime;
 
 namespace {
+constexpr int64_t PAUSE_SLICE_MS = 50;  // a stop ends a pause within this
+
 SetupRecord &Setup(Works *works) { return *works->cfg.setup; }
 
 bool Launch(std::thread &handle, ThreadBody body, const char *name, Works *works) {
@@ -187,7 +189,8 @@ void JoinThreads(Works *works) {
 }
 
 bool PauseWhileRunning(Works *works, int64_t ms) {
-  for (int64_t end = MonotonicMicros() + ms * 1000; works->core.running && MonotonicMicros() < end;)
-    SleepMillis(std::min<int64_t>(20, (end - MonotonicMicros()) / 1000 + 1));
+  int64_t start = MonotonicMicros();
+  for (int64_t left = ms; left > 0 && works->core.running; left = ms - MillisSince(start))
+    SleepMillis(std::min(left, PAUSE_SLICE_MS));
   return works->core.running != 0;
 }

@@ -43,7 +43,8 @@ void ExitThreadRemote(Works *works);
 // log line; then the start-up helpers, which end by themselves.
 void JoinThreads(Works *works);
 
-// Sleeps `ms`, ending early once the run flag drops; false when it dropped.
+// Sleeps `ms` (elapsed time), ending early once the run flag drops; false
+// when it dropped.
 bool PauseWhileRunning(Works *works, int64_t ms);
 
 // Bodies of the small start-up threads.

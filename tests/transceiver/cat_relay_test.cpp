@@ -26,6 +26,7 @@ struct CatRelay : ::testing::Test {
   void SetUp() override {
     linked.works->errors.errMask = 0;
     linked.works->cfg.setup->EnableCAT = '1';
+    linked.works->core.pauseSecondMs = 100;  // the relay's start pause, as in a quick start
   }
   void TearDown() override {
     linked.works->core.running = 0;
