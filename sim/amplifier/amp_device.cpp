@@ -7,6 +7,7 @@
 #include "amplifier/framing.h"
 #include "core/clock.h"
 #include "platform/paths.h"
+#include "sim/world/await.h"
 #include "sim/world/json.h"
 #include "sim/world/world_events.h"
 
@@ -169,6 +170,7 @@ void AmpDevice::Send(const std::string &reply, bool split) {
 
 bool AmpDevice::Apply(const ScenarioEvent &ev, std::string &error) {
   if (ev.subject == "radio" || ev.subject == "antenna") return ApplyWorldEvent(*world_, ev, error);
+  if (ev.verb == "await") return AwaitCommand(ev, error);
   std::lock_guard<std::mutex> lock(mutex_);
   CatchUp();
   return ApplyAmp(ev, error);
@@ -218,10 +220,24 @@ bool AmpDevice::ApplyAmp(const ScenarioEvent &ev, std::string &error) {
   } else {
     return Fail(ev,
                 "amp takes class, drop, silence, corrupt-crc, lowercase-crc, reject, split, "
-                "garbage, restart, temp or ambient",
+                "garbage, restart, temp, ambient or await",
                 error);
   }
   return true;
+}
+
+bool AmpDevice::AwaitCommand(const ScenarioEvent &ev, std::string &error) {
+  double seconds = AWAIT_DEFAULT_SECONDS;
+  std::string text;
+  if (!AwaitArgs(ev, text, seconds, error)) return false;
+  auto received = [&] {
+    std::lock_guard<std::mutex> lock(mutex_);
+    for (const ReceivedFrame &f : received_)
+      if (f.text == text) return true;
+    return false;
+  };
+  if (AwaitUntil(received, seconds, interrupted_)) return true;
+  return Fail(ev, "not received", error);
 }
 
 std::vector<ReceivedFrame> AmpDevice::Received() const {

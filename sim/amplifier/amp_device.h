@@ -44,6 +44,7 @@ class AmpDevice : public SimDevice {
   void Stop() override;
   bool Apply(const ScenarioEvent &ev, std::string &error) override;
   void Report(JsonWriter &json) override;
+  void Interrupt() override { interrupted_ = true; }
 
   std::string PortPath() const;
   std::vector<ReceivedFrame> Received() const;
@@ -59,6 +60,8 @@ class AmpDevice : public SimDevice {
   std::string Disturb(std::string reply);
   void Send(const std::string &reply, bool split);
   bool ApplyAmp(const ScenarioEvent &ev, std::string &error);
+  // "amp await TEXT [within SECONDS]": returns once the command has come.
+  bool AwaitCommand(const ScenarioEvent &ev, std::string &error);
   void ReportState(JsonWriter &json);
 
   SimContext context_;
@@ -66,6 +69,7 @@ class AmpDevice : public SimDevice {
   World *world_;
   PtyPort port_;
   mutable std::mutex mutex_;
+  std::atomic<bool> interrupted_{false};
   AmpFirmware firmware_;
   AmpFaults faults_;
   FrameSplitter splitter_;

@@ -8,7 +8,10 @@
 
 namespace {
 constexpr int CONFIG_PAGE_BYTES = 32;
+// Page 0 holds the serial number and, after its terminating 0, the board's
+// hardware revision.
 constexpr const char SERIAL_NUMBER[] = "A6-0012345";
+constexpr const char HARDWARE_REVISION[] = "REV B";
 constexpr int GENERIC_SETTINGS_CHARS = 10;
 
 // A decimal field of exactly `len` characters, a '-' allowed in front.
@@ -55,6 +58,8 @@ std::string ConfigPage(int page, int powerClassW) {
   uint8_t bytes[CONFIG_PAGE_BYTES] = {};
   if (page == 0) {
     for (size_t i = 0; i + 1 < sizeof SERIAL_NUMBER; i++) bytes[i] = SERIAL_NUMBER[i];
+    for (size_t i = 0; i + 1 < sizeof HARDWARE_REVISION; i++)
+      bytes[sizeof SERIAL_NUMBER + i] = HARDWARE_REVISION[i];
   } else if (page == 2) {
     bytes[0] = '0';  // region
     bytes[1] = powerClassW == 120 ? '1' : '0';

@@ -15,6 +15,7 @@
 #include "tuner/banks.h"
 #include "tuner/tune_control.h"
 #include "tuner/tune_word.h"
+#include "ui/main_screen.h"
 #include "ui/supply_voltage.h"
 
 namespace {
@@ -34,6 +35,15 @@ const char *TuneStateName(int tuneStatus) {
 std::string BandName(Works *works) {
   AntennaRow row{};
   return AntennaRowOf(works, works->link.currentFreq, row) >= 0 ? std::string(row.Band) : "-";
+}
+
+// The long press of VIEW opens the pages, BACK closes them.
+void ShowInfoPages(Works *works, bool on) {
+  if (on) {
+    OpenInfoPages(works);
+  } else if (EscFromStatus(works)) {
+    works->ui.uiState = 0;
+  }
 }
 
 // What the front panel and the keyboard change in the unit.
@@ -124,11 +134,19 @@ bool ControllerDevice::Apply(const ScenarioEvent &ev, std::string &error) {
       works->cfg.AutoTuneMode.fetch_or(1);
     else
       works->cfg.AutoTuneMode.fetch_and(static_cast<uint8_t>(~1));
+  } else if (ev.verb == "view") {  // what the VIEW key's presses lead to
+    long mode = 0;
+    if (!ArgInt(ev, 0, mode, error)) return false;
+    SelectMainWindow(works, int(mode));
+  } else if (ev.verb == "info" && ev.args.size() == 1 &&
+             (ev.args[0] == "on" || ev.args[0] == "off")) {
+    ShowInfoPages(works, ev.args[0] == "on");
   } else if (ev.verb == "snapshot" && ev.args.size() == 1) {  // the screen now, as a PNG
     if (!SaveScreenPng(works, ev.args[0], error)) return false;
   } else {
-    error =
-        "'" + ev.text + "': unit verbs are tune [fine], error-key, autotune on|off, snapshot FILE";
+    error = "'" + ev.text +
+            "': unit verbs are tune [fine], error-key, autotune on|off, view 1..5, info on|off, "
+            "snapshot FILE";
     return false;
   }
   return true;
@@ -168,6 +186,9 @@ void ControllerDevice::Report(JsonWriter &json) {
   json.Field("tavoFreq", int(params.word[tavo::freq]));
   json.Field("tavoTx", int(works->core.tavoTx));
   json.Field("catFreq", int(works->trx.catFreq));
+  json.Field("pwrFwd", double(l.pwrFwd)).Field("pwrRefl", double(l.pwrRefl));
+  json.Field("swr", double(l.swr));
+  json.Field("uiFlags", int(works->ui.uiFlags)).Field("uiState", int(works->ui.uiState));
   ReportPanelState(json, works);
   json.Field("status", StatusLine(works));
   RemoteReport(works, json);

@@ -26,4 +26,9 @@ class SimDevice {
   // The running controller's record, or null once it has stopped; devices
   // that act on the unit itself keep it.
   virtual void AttachController(Works *) {}
+  // The run is to end: an event that waits returns.
+  virtual void Interrupt() {}
+  // The unit is about to be told to stop: the last moment its own screen
+  // is shown (the closing screen follows).
+  virtual void UnitStopping() {}
 };

@@ -1,6 +1,7 @@
 #include "sim/amplifier/amp_device.h"
 #include "sim/audio/audio_device.h"
 #include "sim/controller/controller_device.h"
+#include "sim/controller/screen_device.h"
 #include "sim/ft817/ft817.h"
 #include "sim/keyboard/keyboard_device.h"
 #include "sim/panel/panel_device.h"
@@ -11,6 +12,7 @@
 std::vector<std::unique_ptr<SimDevice>> MakeDevices(const SimContext &context) {
   std::vector<std::unique_ptr<SimDevice>> devices;
   devices.push_back(std::make_unique<ControllerDevice>(context));
+  devices.push_back(std::make_unique<ScreenDevice>(context));
   devices.push_back(std::make_unique<AmpDevice>(context));
   devices.push_back(std::make_unique<TransceiverSim>(context));
   devices.push_back(std::make_unique<Ft817Sim>(context));

@@ -28,7 +28,8 @@ bool ParseScenario(const std::string &text, std::vector<ScenarioEvent> &events, 
     for (std::string word; words >> word;) w.push_back(word);
     if (w.empty()) continue;
     ScenarioEvent ev;
-    if (!ParseNumber(w[0], ev.t) || ev.t < 0) {
+    ev.relative = w[0][0] == '+';
+    if (!ParseNumber(w[0].substr(ev.relative ? 1 : 0), ev.t) || ev.t < 0) {
       error = "line " + std::to_string(number) + ": '" + w[0] + "' is not a time in seconds";
       return false;
     }
@@ -43,8 +44,17 @@ bool ParseScenario(const std::string &text, std::vector<ScenarioEvent> &events, 
     ev.text = line.substr(0, line.find_last_not_of(" \t\r") + 1);
     events.push_back(ev);
   }
-  std::stable_sort(events.begin(), events.end(),
-                   [](const ScenarioEvent &a, const ScenarioEvent &b) { return a.t < b.t; });
+  // Sorted by the time of each run of lines: an absolute line and the
+  // relative lines that follow it.
+  std::vector<std::pair<double, std::vector<ScenarioEvent>>> runs;
+  for (const ScenarioEvent &ev : events) {
+    if (!ev.relative || runs.empty()) runs.push_back({ev.relative ? 0 : ev.t, {}});
+    runs.back().second.push_back(ev);
+  }
+  std::stable_sort(runs.begin(), runs.end(),
+                   [](const auto &a, const auto &b) { return a.first < b.first; });
+  events.clear();
+  for (const auto &run : runs) events.insert(events.end(), run.second.begin(), run.second.end());
   return true;
 }
 

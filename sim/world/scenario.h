@@ -1,11 +1,14 @@
 #pragma once
 // Scenario files: one timed event per line, "<seconds> <subject> <verb> [args…]",
-// '#' starts a comment.
+// '#' starts a comment. A time written "+SECONDS" counts from the moment the
+// line before it was carried out (a step that waits, such as "screen await",
+// moves the steps after it).
 #include <string>
 #include <vector>
 
 struct ScenarioEvent {
-  double t = 0;  // seconds since the simulation started
+  double t = 0;           // seconds since the simulation started
+  bool relative = false;  // `t` counts from the line before
   std::string subject;
   std::string verb;
   std::vector<std::string> args;
@@ -14,6 +17,7 @@ struct ScenarioEvent {
 };
 
 // Parses a scenario; on a malformed line returns false with "line N: reason".
+// Events come in time order; a relative event stays after the line it follows.
 bool ParseScenario(const std::string &text, std::vector<ScenarioEvent> &events, std::string &error);
 
 // Argument helpers for the devices: parse args[index] or fail with a reason.

@@ -43,6 +43,7 @@ bool Simulation::Prepare(std::string &error) {
     return false;
   }
   for (const ScenarioEvent &ev : events_) {
+    if (ev.subject == "sim" && ev.verb == "stop") continue;
     if (!DeviceFor(ev.subject)) {
       error = options_.scenario + ": line " + std::to_string(ev.line) + ": unknown subject '" +
               ev.subject + "'";
@@ -95,6 +96,7 @@ void Simulation::Wait() {
 }
 
 void Simulation::RequestStop() {
+  for (const auto &d : devices_) d->Interrupt();
   std::lock_guard<std::mutex> lock(mutex_);
   stop_ = true;
   wake_.notify_all();
@@ -122,17 +124,31 @@ bool Simulation::WaitUntil(double t) {
 }
 
 void Simulation::RunEvents() {
+  bool stopped = false;
+  double previous = 0;  // when the last event was carried out
   for (const ScenarioEvent &ev : events_) {
-    if (options_.duration >= 0 && ev.t > options_.duration) break;
-    if (!WaitUntil(ev.t)) break;
+    double t = ev.relative ? previous + ev.t : ev.t;
+    if (options_.duration >= 0 && t > options_.duration) break;
+    if (!WaitUntil(t)) break;
+    stopped = ev.subject == "sim";  // "sim stop": the scenario ends the run
+    if (stopped) {
+      std::lock_guard<std::mutex> lock(mutex_);
+      applied_.push_back({ev, Elapsed(), {}});
+      break;
+    }
     ApplyEvent(ev);
+    previous = Elapsed();
   }
-  if (options_.duration >= 0)
+  if (stopped) {
+    // the scenario ended the run
+  } else if (options_.duration >= 0) {
     WaitUntil(options_.duration);
-  else
+  } else {
     Wait();
+  }
   RequestStop();
   TakeSnapshot();
+  for (const auto &d : devices_) d->UnitStopping();
   if (controller_) controller_->core.running = 0;
 }
 

@@ -65,6 +65,9 @@ struct LinkState {
   std::atomic<uint8_t> attDisplay{0};     // attenuator display state: 0..3 a step, 4 stand-by
 };
 
+// The 120 W unit: power-class byte '1' in the configuration reply.
+inline bool HighPowerVariant(const LinkState &l) { return l.ampConfig[1] == '1'; }
+
 constexpr int ERROR_CODES = 27;
 
 // Fixed descriptor of an error code: how it is shown and cleared, and its

@@ -22,10 +22,10 @@
 #include "settings/setup_record.h"
 #include "transceiver/tavo_params.h"
 #include "tuner/banks.h"
+#include "ui/plot.h"
 
 namespace {
 constexpr uint8_t PANEL_START = 0xC5;
-constexpr int SPECTRUM_POINTS = 1024;
 
 // Everything the record points to, kept for the whole run beside it.
 struct CompanionRecords {
@@ -59,6 +59,7 @@ void LoadSettingsAndTables(Works *works) {
   ReadVentolaFile(works);
   LoadTabFiltri(works);
   readSetup(works);
+  InitGrid();
   LoadAllBankTable(works, works->cfg.NumBanco);
   works->core.forceFreq = -1;
   LogErr("ModeWorkIdx %i \n", int(works->tuner.modeWorkIdx));

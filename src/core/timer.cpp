@@ -19,6 +19,10 @@
 #include "transceiver/tavo_params.h"
 #include "tuner/auto_tune.h"
 #include "tuner/tune_control.h"
+#include "ui/conversions.h"
+#include "ui/info_page.h"
+#include "ui/main_screen.h"
+#include "ui/meters.h"
 
 const int SaveScreen[SAVE_SCREEN_CHOICES] = {5, 10, 20, 30, 60};
 
@@ -167,12 +171,20 @@ void FollowTransceiver(Works *works, const TavoParamsRecord &params, TimerContex
   if (AutoTuneBit(works, AT_AUTO)) TuneHandshake(works, hs, transmitting);
 }
 
-void DrawPass(Works *works) {
+// What a pass reads before it composes the screen; each may wait (an outside
+// program, a link being started), so none runs under the display lock.
+void ReadPassInputs(Works *works) {
   ReadCPUTemp(works);
+  ReadDataOra(works);
+  KeepInfoPageLink(works);
+}
+
+void DrawPass(Works *works, const TavoParamsRecord &params) {
   if (works->core.redraw == 1) {
-    LoadBackground(works, works->link.ampConfig[1] == '1' ? "img1b" : "img1");
+    LoadBackground(works, HighPowerVariant(works->link) ? "img1b" : "img1");
     works->core.redraw = 0;
   }
+  ComposeMainScreen(works, params);
 }
 
 int32_t CountDown(std::atomic<int32_t> &value, int32_t by) {
@@ -198,6 +210,7 @@ void TemperatureLog(Works *works, int32_t elapsedMs) {
 
 void TimerPass(Works *works, TimerContext &ctx) {
   int64_t started = ProcessTimeMicros();
+  int64_t startedWall = MonotonicMicros();
   TavoParamsRecord params{};
   {
     std::lock_guard<std::recursive_mutex> lock(works->display.drawMutex);
@@ -206,21 +219,30 @@ void TimerPass(Works *works, TimerContext &ctx) {
     CheckScreenSaver(works);
   }
   CheckLanInfo(works);
-  if (works->tuner.modeWorkIdx == MODE_TAVO) getParameters(&params, works);
+  // The record every pass: the screens show it whatever the interface.
+  getParameters(&params, works);
   TakeFrequency(works, params);
   ApplyFrequencyChange(works);
   if (works->tuner.modeWorkIdx == MODE_TAVO) FollowTransceiver(works, params, ctx);
-  if (!works->core.screenSaverOn) DrawPass(works);
+  bool screenSaver = works->core.screenSaverOn;
+  if (!screenSaver) ReadPassInputs(works);
   SendPeerStatus(works);
-  ShowScreen(works);
+  {
+    std::lock_guard<std::recursive_mutex> lock(works->display.drawMutex);
+    if (!screenSaver) DrawPass(works, params);
+    ShowScreen(works);
+  }
   SleepMicros(works->core.timerPeriod);
   int32_t elapsedMs = static_cast<int32_t>((ProcessTimeMicros() - started) / 1000);
   CountDownHoldoffs(works, elapsedMs);
   TemperatureLog(works, elapsedMs);
+  // The peak hold is a time the operator sets: wall time, not processor time.
+  DecayPeaks(works, static_cast<int>((MonotonicMicros() - startedWall) / 1000));
 }
 
 void timer(Works *works) {
   LogSys(LOG_PRIO_INFO, "Timer thread started");
+  ClearPeakNeedles(works);
   TimerContext ctx;
   while (works->core.running) TimerPass(works, ctx);
   LogSys(LOG_PRIO_INFO, "Timer operations end\n");

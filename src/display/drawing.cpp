@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <utility>
 
 #include "core/works.h"
@@ -36,14 +37,28 @@ int64_t OffsetOf(const FrameBuffer *fb, int64_t x, int64_t y) {
 
 void PutPixel(FrameBuffer *fb, uint8_t *buffer, int64_t offset, const Pixel &p) {
   if (p.size == 0 || offset < 0 || offset + p.size > fb->memSize) return;
-  for (uint32_t i = 0; i < p.size; i++) buffer[offset + i] = p.bytes[i];
+  if (p.size == 4)
+    memcpy(buffer + offset, p.bytes, 4);  // a constant size: one store
+  else
+    memcpy(buffer + offset, p.bytes, p.size);
 }
 
-// `count` pixels from (x, y) rightwards, continuing on the next row past the edge.
+// `count` pixels from (x, y) rightwards, continuing on the next row past the
+// edge. The pixels of the run that lie inside the buffer are one stretch.
 void PutRun(FrameBuffer *fb, uint8_t *buffer, int64_t x, int64_t y, int64_t count, const Pixel &p) {
-  if (p.size == 0) return;
-  int64_t offset = OffsetOf(fb, x, y);
-  for (int64_t i = 0; i < count; i++, offset += p.size) PutPixel(fb, buffer, offset, p);
+  if (p.size == 0 || count <= 0) return;
+  int64_t offset = OffsetOf(fb, x, y), size = p.size;
+  int64_t first = offset < 0 ? (size - 1 - offset) / size : 0;
+  int64_t end = std::min(count, (int64_t(fb->memSize) - offset) / size);
+  if (first >= end) return;
+  uint8_t *at = buffer + offset + first * size;
+  if (size == 4) {
+    uint32_t value;
+    memcpy(&value, p.bytes, 4);
+    for (int64_t i = first; i < end; i++, at += 4) memcpy(at, &value, 4);
+    return;
+  }
+  for (int64_t i = first; i < end; i++, at += size) memcpy(at, p.bytes, size);
 }
 }  // namespace
 

@@ -4,6 +4,7 @@
 #include <new>
 
 #include "core/log.h"
+#include "display/screen_observer.h"
 #include "platform/paths.h"
 #include "platform/shell.h"
 
@@ -103,6 +104,14 @@ std::unique_ptr<FrameBuffer> fbInit() {
   return fb;
 }
 
-void fbRealize(FrameBuffer *fb) { memcpy(fb->screen, fb->work, fb->memSize); }
+ScreenObserver screenObserver;
 
-void fbSetBack(FrameBuffer *fb) { memcpy(fb->work, fb->back, fb->memSize); }
+void fbRealize(FrameBuffer *fb) {
+  memcpy(fb->screen, fb->work, fb->memSize);
+  if (screenObserver.screenShown) screenObserver.screenShown();
+}
+
+void fbSetBack(FrameBuffer *fb) {
+  memcpy(fb->work, fb->back, fb->memSize);
+  if (screenObserver.screenStarted) screenObserver.screenStarted();
+}

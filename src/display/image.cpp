@@ -10,6 +10,7 @@
 #include "core/log.h"
 #include "core/works.h"
 #include "display/frame_buffer.h"
+#include "display/screen_observer.h"
 #include "platform/paths.h"
 
 namespace {
@@ -151,5 +152,8 @@ void getPng(Works *works, int toBack) {
                 AllocateRows(&read) && ReadPixels(&read);
   if (loaded) CopyRows(&read, fb, target);
   Release(&read);
-  if (loaded && !toBack) fbRealize(fb);
+  if (loaded && !toBack) {
+    if (screenObserver.screenStarted) screenObserver.screenStarted();
+    fbRealize(fb);
+  }
 }

@@ -1,10 +1,16 @@
 #include "display/text.h"
 
+#include <algorithm>
+#include <atomic>
 #include <cstring>
+#include <mutex>
 #include <string>
+#include <unordered_map>
+#include <vector>
 
 #include "core/log.h"
 #include "display/frame_buffer.h"
+#include "display/screen_observer.h"
 #include "platform/paths.h"
 
 FT_Library library = nullptr;
@@ -17,13 +23,6 @@ namespace {
 FT_Face FaceOf(int slotNumber) {
   if (slotNumber < 0 || slotNumber >= FONT_SLOTS) return nullptr;
   return face[slotNumber];
-}
-
-void ClearSlot(int slotNumber) {
-  if (face[slotNumber]) FT_Done_Face(face[slotNumber]);
-  face[slotNumber] = nullptr;
-  slot[slotNumber] = nullptr;
-  fontSize[slotNumber] = 0;
 }
 
 struct StartFont {
@@ -49,6 +48,93 @@ bool LoadAtPen(int slotNumber, uint32_t codePoint, FT_Vector *pen) {
   return FT_Load_Char(face[slotNumber], codePoint, FT_LOAD_RENDER) == 0;
 }
 
+// A rendered glyph as putString places it.
+struct GlyphView {
+  const uint8_t *coverage = nullptr;  // rows top to bottom, `pitch` bytes each
+  int rows = 0, pitch = 0;
+  bool gray = false;  // 8-bit coverage; other formats are not drawn
+  FT_Pos height = 0, bearingY = 0;
+  FT_Vector advance{};
+};
+
+GlyphView ViewOf(FT_GlyphSlot glyph) {
+  const FT_Bitmap &bitmap = glyph->bitmap;
+  return {bitmap.buffer,         int(bitmap.rows),
+          bitmap.pitch,          bitmap.pixel_mode == FT_PIXEL_MODE_GRAY && bitmap.pitch > 0,
+          glyph->metrics.height, glyph->metrics.horiBearingY,
+          glyph->advance};
+}
+
+// Rendered glyphs per slot. A glyph rendered with the pen at the same place
+// within its pixel is the same bitmap wherever it lands, so the key is the
+// code point and the pen's sub-pixel offsets.
+struct CachedGlyph {
+  bool loaded = false;
+  std::vector<uint8_t> coverage;
+  GlyphView view;  // its coverage points into `coverage`
+};
+constexpr size_t GLYPHS_PER_SLOT = 4096;  // a slot's cache starts again beyond this
+std::unordered_map<uint64_t, CachedGlyph> glyphCache[FONT_SLOTS];
+std::atomic<bool> glyphCacheOn{true};
+// FreeType faces are not for several threads at once; the cache neither.
+std::mutex glyphMutex;
+
+void ClearSlot(int slotNumber) {
+  glyphCache[slotNumber].clear();
+  if (face[slotNumber]) FT_Done_Face(face[slotNumber]);
+  face[slotNumber] = nullptr;
+  slot[slotNumber] = nullptr;
+  fontSize[slotNumber] = 0;
+}
+
+uint64_t GlyphKey(uint32_t codePoint, const FT_Vector &pen) {
+  return uint64_t(codePoint) << 12 | uint64_t(pen.y & 63) << 6 | uint64_t(pen.x & 63);
+}
+
+void Render(CachedGlyph &g, int slotNumber, uint32_t codePoint, FT_Vector *pen) {
+  g.loaded = LoadAtPen(slotNumber, codePoint, pen);
+  if (!g.loaded) return;
+  g.view = ViewOf(slot[slotNumber]);
+  if (g.view.gray) {
+    const uint8_t *from = g.view.coverage;
+    g.coverage.assign(from, from + size_t(g.view.rows) * g.view.pitch);
+  }
+  g.view.coverage = g.coverage.data();
+}
+
+// The glyph of `codePoint` at the pen; null when it does not load. `scratch`
+// holds the view of an uncached glyph.
+const GlyphView *GlyphAt(int slotNumber, uint32_t codePoint, FT_Vector *pen, GlyphView &scratch) {
+  if (!glyphCacheOn) {
+    if (!LoadAtPen(slotNumber, codePoint, pen)) return nullptr;
+    scratch = ViewOf(slot[slotNumber]);
+    return &scratch;
+  }
+  auto &cache = glyphCache[slotNumber];
+  if (cache.size() >= GLYPHS_PER_SLOT) cache.clear();
+  auto [at, added] = cache.try_emplace(GlyphKey(codePoint, *pen));
+  if (added) Render(at->second, slotNumber, codePoint, pen);
+  return at->second.loaded ? &at->second.view : nullptr;
+}
+
+// Calls `use` with each glyph of `text` and the pen where it goes, moving the
+// pen by its advance; characters that do not load are skipped.
+template <typename Use>
+void ForEachGlyph(int slotNumber, const char *text, FT_Vector &pen, Use use) {
+  std::lock_guard<std::mutex> lock(glyphMutex);
+  int length = int(strlen(text)), position = 0, valid = 0;
+  uint32_t codePoint = 0;
+  GlyphView scratch;
+  while (utf8_get_next_char(reinterpret_cast<const uint8_t *>(text), length, &position, &valid,
+                            &codePoint) == 1) {
+    const GlyphView *glyph = GlyphAt(slotNumber, valid ? codePoint : 0, &pen, scratch);
+    if (!glyph) continue;
+    use(*glyph, pen);
+    pen.x += glyph->advance.x;
+    pen.y += glyph->advance.y;
+  }
+}
+
 // new = ((255 − a) × old) / 255 + (c AND a): full coverage gives the colour,
 // none leaves the pixel as it was.
 uint8_t Blend(uint8_t old, uint8_t colour, uint8_t a) {
@@ -56,20 +142,28 @@ uint8_t Blend(uint8_t old, uint8_t colour, uint8_t a) {
 }
 
 // The bitmap's bottom row lands on the baseline plus the glyph's descent and
-// its left column at the pen.
-void BlendGlyph(FrameBuffer *fb, FT_GlyphSlot glyph, const FT_Vector &pen, const uint8_t bgr[3]) {
-  const FT_Bitmap &bitmap = glyph->bitmap;
-  if (bitmap.pixel_mode != FT_PIXEL_MODE_GRAY || bitmap.pitch <= 0) return;
+// its left column at the pen. Only pixels whose four bytes lie inside the
+// buffer are touched; in a row they are one stretch.
+void BlendGlyph(FrameBuffer *fb, const GlyphView &glyph, const FT_Vector &pen,
+                const uint8_t bgr[3]) {
+  if (!glyph.gray) return;
   int64_t left = pen.x / 64;
-  int64_t bottom = (pen.y + glyph->metrics.height - glyph->metrics.horiBearingY) / 64;
-  int rows = int(bitmap.rows), pitch = bitmap.pitch;
+  int64_t bottom = (pen.y + glyph.height - glyph.bearingY) / 64;
+  int64_t size = fb->pixelSize, limit = int64_t(fb->memSize) - 4;
+  int rows = glyph.rows, pitch = glyph.pitch;
   for (int i = 0; i < rows; i++) {
-    const uint8_t *coverage = bitmap.buffer + size_t(rows - 1 - i) * pitch;
-    for (int j = 0; j < pitch; j++) {
-      int64_t offset = (left + j) * int64_t(fb->pixelSize) + (bottom - i) * int64_t(fb->lineSize);
-      if (offset < 0 || offset + 3 >= int64_t(fb->memSize)) continue;
-      uint8_t *p = fb->work + offset;
-      for (int k = 0; k < 3; k++) p[k] = Blend(p[k], bgr[k], coverage[j]);
+    const uint8_t *coverage = glyph.coverage + size_t(rows - 1 - i) * pitch;
+    int64_t start = left * size + (bottom - i) * int64_t(fb->lineSize);
+    int64_t first = start < 0 ? (size - 1 - start) / size : 0;
+    int64_t end = start > limit ? 0 : std::min<int64_t>(pitch, (limit - start) / size + 1);
+    for (int64_t j = first; j < end; j++) {
+      uint8_t *p = fb->work + start + j * size;
+      uint8_t a = coverage[j];
+      if (a == 255) {
+        p[0] = bgr[0], p[1] = bgr[1], p[2] = bgr[2];
+      } else if (a != 0) {
+        for (int k = 0; k < 3; k++) p[k] = Blend(p[k], bgr[k], a);
+      }
       p[3] = 0;
     }
   }
@@ -86,6 +180,7 @@ void TTFLoad(const char *fileName, int pixelSize, int slotNumber) {
     return;
   }
   LogSys(LOG_PRIO_INFO, "Loading face: filename=%s", fileName);
+  std::lock_guard<std::mutex> lock(glyphMutex);
   ClearSlot(slotNumber);
   FT_Face loaded = nullptr;
   FT_Error error = FT_New_Face(library, fileName, 0, &loaded);
@@ -156,27 +251,17 @@ void putString(int slotNumber, int x, int y, const char *text, uint8_t red, uint
   if (!FaceOf(slotNumber) || !text || !fb) return;
   const uint8_t bgr[3] = {blue, green, red};
   FT_Vector pen = {FT_Pos(x) * 64, FT_Pos(y) * 64};
-  int length = int(strlen(text)), position = 0, valid = 0;
-  uint32_t codePoint = 0;
-  while (utf8_get_next_char(reinterpret_cast<const uint8_t *>(text), length, &position, &valid,
-                            &codePoint) == 1) {
-    if (!LoadAtPen(slotNumber, valid ? codePoint : 0, &pen)) continue;
-    BlendGlyph(fb, slot[slotNumber], pen, bgr);
-    pen.x += slot[slotNumber]->advance.x;
-    pen.y += slot[slotNumber]->advance.y;
-  }
+  ForEachGlyph(slotNumber, text, pen, [&](const GlyphView &glyph, const FT_Vector &at) {
+    BlendGlyph(fb, glyph, at, bgr);
+  });
+  if (screenObserver.textDrawn) screenObserver.textDrawn(slotNumber, x, y, text, red, green, blue);
 }
 
 int getStringSpace(int slotNumber, const char *text) {
   if (!FaceOf(slotNumber) || !text) return 0;
   FT_Vector pen = {0, 0};
-  int length = int(strlen(text)), position = 0, valid = 0;
-  uint32_t codePoint = 0;
-  while (utf8_get_next_char(reinterpret_cast<const uint8_t *>(text), length, &position, &valid,
-                            &codePoint) == 1) {
-    if (!LoadAtPen(slotNumber, valid ? codePoint : 0, &pen)) continue;
-    pen.x += slot[slotNumber]->advance.x;
-    pen.y += slot[slotNumber]->advance.y;
-  }
+  ForEachGlyph(slotNumber, text, pen, [](const GlyphView &, const FT_Vector &) {});
   return int(pen.x / 64);
 }
+
+void SetGlyphCache(bool on) { glyphCacheOn = on; }

@@ -36,3 +36,7 @@ void putString(int slotNumber, int x, int y, const char *text, uint8_t red, uint
 
 // Width in pixels that putString advances over for `text`; 0 for an empty slot.
 int getStringSpace(int slotNumber, const char *text);
+
+// Rendered glyphs are kept per font slot and drawn again from there (on by
+// default); off, every glyph is rendered anew. Both give the same pixels.
+void SetGlyphCache(bool on);

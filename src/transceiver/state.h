@@ -11,7 +11,8 @@ struct TavoParamsRecord {
 };
 
 // Spectrum levels: the level array written by the extended-IO link and a
-// work array of the plot.
+// work array of the plot, SPECTRUM_POINTS each.
+constexpr int SPECTRUM_POINTS = 1024;
 struct SpectrumRecord {
   float *levels = nullptr;
   float *work = nullptr;

@@ -1,5 +1,7 @@
 #include "tuner/banks.h"
 
+#include <algorithm>
+
 #include "core/log.h"
 #include "core/works.h"
 #include "settings/setup_record.h"
@@ -39,6 +41,17 @@ int AntennaRowOf(Works *works, uint32_t freq, AntennaRow &row) {
   int i = FindRow(t, freq);
   if (i >= 0) row = t.tabAntenna[i];
   return i;
+}
+
+int LastAntennaRowOf(Works *works, uint32_t freq, AntennaRow &row) {
+  TunerState &t = works->tuner;
+  std::lock_guard<std::mutex> lock(t.antennaMutex);
+  for (int i = std::min(t.nRowAntenna, ANTENNA_ROWS) - 1; i >= 0; i--) {
+    if (!RowHolds(t.tabAntenna[i], freq)) continue;
+    row = t.tabAntenna[i];
+    return i;
+  }
+  return -1;
 }
 
 void SaveToBank(Works *works, int bank, int antenna) {

@@ -13,6 +13,8 @@ void InitTabAntenna(Works *works, int repair);
 // First row of the antenna table holding `freq` (bounds inclusive), copied
 // into `row`; −1 when none does.
 int AntennaRowOf(Works *works, uint32_t freq, AntennaRow &row);
+// The same for the last row holding `freq` (the band the screen names).
+int LastAntennaRowOf(Works *works, uint32_t freq, AntennaRow &row);
 
 // The current antenna, tuner, attenuator and amplifier choice into the row
 // of the current frequency; the antenna table of `bank` is saved.

@@ -1,5 +1,7 @@
 #include "tuner/tune_control.h"
 
+#include <mutex>
+
 #include "amplifier/cmd_queue.h"
 #include "amplifier/commands.h"
 #include "amplifier/errors.h"
@@ -46,10 +48,15 @@ void ApplyAmplifier(Works *works, const AntennaRow &row) {
   }
 }
 
+// Links are started from the key dispatch and from the timer (information
+// page): one start at a time, so that a handle is never joined twice.
+std::mutex linkStartMutex;
+
 // Run flag of a transceiver link set, with its thread started when it was
 // stopped. A thread stopped earlier is collected first, while its flag still
 // tells it to end, so that it cannot read the new '1' and stay.
 void RunLink(char &flag, std::thread &handle, void (*start)(Works *), Works *works) {
+  std::lock_guard<std::mutex> lock(linkStartMutex);
   if (ReadSetupFlag(flag) != '0') return;
   if (handle.joinable()) handle.join();
   WriteSetupFlag(flag, '1');
@@ -171,7 +178,7 @@ void SetModeWorkIDX(Works *works) {
   SetupRecord &s = *works->cfg.setup;
   switch (works->tuner.modeWorkIdx) {
     case 1:
-      RunLink(s.extIoRun, thrSer, StartThreadTAVO, works);
+      StartExtIoLink(works);
       StopCatSerial(works);
       break;
     case 2:
@@ -186,6 +193,10 @@ void SetModeWorkIDX(Works *works) {
       break;
   }
   Queue(works, CMD_GS_SET);
+}
+
+void StartExtIoLink(Works *works) {
+  RunLink(works->cfg.setup->extIoRun, thrSer, StartThreadTAVO, works);
 }
 
 void ManualTuneL(Works *works, int delta) { ManualTune(works, works->tuner.valL, SetI, delta); }

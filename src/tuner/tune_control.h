@@ -16,6 +16,8 @@ void GoTune(Works *works);
 void StartAutotune(Works *works);
 // The transceiver links in line with modeWorkIdx.
 void SetModeWorkIDX(Works *works);
+// The extended-IO link started, unless it runs.
+void StartExtIoLink(Works *works);
 
 // Manual tuning (the keys of the tune page): L or C by one step (delta
 // ±1), the next network, the tuner bypass on or off, and the two tune keys.

@@ -1,17 +1,44 @@
 #pragma once
-// User-interface slice of the shared record and the meter globals.
+// User-interface slice of the shared record and the meter and plot globals.
 #include <atomic>
 #include <cstdint>
+#include <ctime>
+
+// uiFlags: pages shown over the main screen.
+constexpr uint8_t UI_INFO_PAGES = 0x01, UI_MEMORY_TABLE = 0x02, UI_FILTER_TABLE = 0x04;
+// uiState of the information pages.
+constexpr int32_t UI_STATE_INFO = 13;
 
 // Bits of uiMessage, the messages the screens show.
 constexpr uint8_t UI_MSG_LONG_PRESS = 0x01;  // "Entering second function..."
 
 struct UiState {
   std::atomic<int32_t> mainWindow{0};  // main-window mode 1..5
-  std::atomic<uint8_t> uiFlags{0};     // status-page flags
-  std::atomic<uint8_t> uiMessage{0};   // UI_MSG_* bits
+  std::atomic<uint8_t> uiFlags{0};     // UI_INFO_PAGES, UI_MEMORY_TABLE, UI_FILTER_TABLE
+  std::atomic<int32_t> uiState{0};     // screen state: 0 main screen … 13 information pages
+  // Messages of the status area: bit 0 a long press is about to fire
+  // (UI_MSG_LONG_PRESS), bit 1 "ATU ByPass not saved!", bit 2 remote not
+  // started, bit 3 UI update requested.
+  std::atomic<uint8_t> uiMessage{0};
   std::atomic<int32_t> menuIndex{0};
   std::atomic<int32_t> menuItem{0};
+  std::atomic<int32_t> plotSpan{0};  // Hz: 160000 in mode 4, 80000 in mode 5
+
+  // Meters, drawn by the timer: needle angles (radians), held peaks (the
+  // forward one in watts, the second in its meter's units), hold time left
+  // (ms) and decay cycle counters.
+  std::atomic<float> fwdAngle{0}, auxAngle{0}, fwdPeakAngle{0}, auxPeakAngle{0};
+  std::atomic<float> fwdPeak{0}, auxPeak{0};
+  std::atomic<int32_t> fwdPeakHold{0}, auxPeakHold{0}, fwdPeakCount{0}, auxPeakCount{0};
+  // The second meter changed its quantity: its peak restarts from the value.
+  std::atomic<uint8_t> auxPeakRestart{0};
+  // The forward peak is fed from the second meter cycle on.
+  std::atomic<uint8_t> fwdPeakFed{0};
+
+  // Date and time ("%Y-%m-%d %H:%M:%S", local), refreshed once a second by
+  // the timer, which alone reads and writes it.
+  char dateTime[80]{};
+  time_t dateTimeSecond = -1;
 };
 
 // Meter scales and peak-hold behaviour.
@@ -23,3 +50,9 @@ extern std::atomic<int32_t> fattoremedia;
 extern std::atomic<double> PeakDecrement;
 extern std::atomic<int32_t> PeakDecrementTime;
 extern std::atomic<int32_t> TimerPeakSec;
+
+// Plot geometry (InitGrid); the derived values follow divX and xRangeEnd,
+// which change with the main-window mode.
+extern std::atomic<int32_t> SchermoWidth, SchermoHeight, divX, divY, borderLeft, borderRight,
+    borderTop, borderBottom, xRangeStart, xRangeEnd, LabelBorder;
+extern std::atomic<int32_t> r_x, r_y, bound_left, bound_right, b_top, b_bottom;

@@ -1,7 +1,10 @@
 #pragma once
-// The amplifier's supply voltage from the front-panel controller's reading.
+// Supply voltages from the front-panel controller's 8-bit readings.
+#include <cstdint>
+
 struct Works;
 
-// Volts from the amplifier-supply count; the divider differs on the
-// high-power variant.
+// Volts of one supply count; the divider differs on the high-power variant.
+float SupplyCountVolts(Works *works, uint8_t count);
+// Volts of the amplifier-supply count.
 float CalvTensVadcAmp(Works *works);

@@ -167,3 +167,30 @@ TEST(TtfLoadTest, FailuresAreLoggedAndLeaveTheSlotEmpty) {
   TTFLoad((box.Root() + "/missing.ttf").c_str(), 20, 15);  // a failed reload empties the slot
   EXPECT_EQ(getStringSpace(15, "x"), 0);
 }
+
+TEST_F(TextTest, CachedGlyphsDrawTheSamePixelsAsFreshlyRenderedOnes) {
+  // Texts of the screens in every slot, at even and odd places, partly past
+  // the edges, over a background that makes every blend visible.
+  const char *texts[] = {"PA1:27.7°C  14.074MHz", "Ag|∞ ±@#", "\xC3\x28 bad \xE2\x82"};
+  const int places[][2] = {{3, 40}, {401, 215}, {-7, 9}, {770, 300}, {11, 479}};
+  auto draw = [&](bool cached, std::vector<uint8_t> &out) {
+    SetGlyphCache(cached);
+    for (uint32_t p = 0; p < fb->memSize; p++) fb->work[p] = uint8_t(p * 7 + p / 3200);
+    for (int pass = 0; pass < 2; pass++)  // the second pass draws from the cache
+      for (int s = 0; s < FONT_SLOTS; s++)
+        for (const auto &at : places)
+          for (const char *t : texts)
+            putString(s, at[0] + 9 * s, at[1] + 3 * s, t, uint8_t(40 * s), 200, uint8_t(255 - s),
+                      fb.get());
+    out.assign(fb->work, fb->work + fb->memSize);
+  };
+  std::vector<uint8_t> fresh, cached;
+  draw(false, fresh);
+  draw(true, cached);
+  EXPECT_TRUE(fresh == cached);
+  // A slot loaded again with another size does not draw its old glyphs.
+  int small = getStringSpace(8, "Kestra");
+  TTFLoad((box.P().systemFontsDir + "/DejaVuSans.ttf").c_str(), 40, 8);
+  EXPECT_GT(getStringSpace(8, "Kestra"), small * 3 / 2);
+  LoadFontSlots();
+}

@@ -1,7 +1,8 @@
+#include "sim/world/scenario.h"
+
 #include <gtest/gtest.h>
 
 #include "sim/world/json.h"
-#include "sim/world/scenario.h"
 
 TEST(Scenario, ParsesEventsSortedByTimeWithCommentsAndReportsBadLines) {
   std::vector<ScenarioEvent> events;
@@ -26,6 +27,21 @@ TEST(Scenario, ParsesEventsSortedByTimeWithCommentsAndReportsBadLines) {
   EXPECT_EQ(error, "line 1: 'x' is not a time in seconds");
   EXPECT_FALSE(ParseScenario("1 radio\n", events, error));
   EXPECT_NE(error.find("line 1"), std::string::npos);
+}
+
+TEST(Scenario, RelativeLinesStayAfterTheLineTheyFollow) {
+  std::vector<ScenarioEvent> events;
+  std::string error;
+  ASSERT_TRUE(ParseScenario("5 radio off\n+0.5 radio on\n+1 sim stop\n2 radio freq 7100000\n",
+                            events, error));
+  ASSERT_EQ(events.size(), 4u);
+  EXPECT_EQ(events[0].verb, "freq");
+  EXPECT_EQ(events[1].verb, "off");
+  EXPECT_EQ(events[2].verb, "on");
+  EXPECT_TRUE(events[2].relative);
+  EXPECT_EQ(events[2].t, 0.5);
+  EXPECT_EQ(events[3].subject, "sim");
+  EXPECT_FALSE(ParseScenario("+x radio off\n", events, error));
 }
 
 TEST(Json, WritesNestedValuesWithEscapes) {

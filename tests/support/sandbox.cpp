@@ -43,8 +43,8 @@ struct TestCompanions {
   TavoParamsRecord tavoParams{};
   std::mutex serMut;
   SpectrumRecord spectrum;
-  float levels[1024]{};
-  float work[1024]{};
+  float levels[SPECTRUM_POINTS]{};
+  float work[SPECTRUM_POINTS]{};
 };
 
 TestWorks::TestWorks() : works(new Works), companions(new TestCompanions) {

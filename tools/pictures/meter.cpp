@@ -3,17 +3,6 @@
 #include <cmath>
 
 namespace {
-// The constants of the main screen's needle drawing, as it uses them.
-constexpr double NEEDLE_PI = 3.141692653;
-constexpr double NEEDLE_LENGTH = 200, NEEDLE_OFFSET = 15, NEEDLE_QUARTER = 1.5708463265;
-
-struct SwrPoint {
-  double swr, position;
-};
-constexpr SwrPoint SWR_TABLE[] = {{1.0, 0},  {1.5, 11}, {2.0, 20},  {3.0, 30},
-                                  {4.0, 36}, {5.0, 40}, {6.0, 43},  {7.0, 45},
-                                  {8.0, 47}, {9.0, 48}, {10.0, 50}, {100.0, 60}};
-
 // Where the marks sit along each needle: the tick arc just inside the
 // needle's tip, the numbers beyond it.
 constexpr double ARC_FRACTION = 0.93;
@@ -28,7 +17,7 @@ const Rgb WARNING{196, 40, 32};
 // The point `pixels` beyond fraction `s` of the needle for `position`, in
 // canvas coordinates (pixel centres at +0.5, as the program's lines run).
 Point Along(const MeterScale &m, double position, double s, double pixels = 0) {
-  Point tip = NeedleTip(m.pivot, NeedleAngle(position, m.fullScale));
+  NeedlePoint tip = NeedleTip(m.pivot.x, m.pivot.y, NeedleAngle(position, m.fullScale));
   double dx = tip.x - m.pivot.x, dy = tip.y - m.pivot.y;
   double k = s + pixels / std::hypot(dx, dy);
   return {m.pivot.x + 0.5 + k * dx, m.pivot.y + 0.5 + k * dy};
@@ -71,29 +60,6 @@ void DrawLabels(Canvas &canvas, const MeterScale &m, const MeterFonts &fonts) {
 }
 }  // namespace
 
-double NeedleAngle(double value, double fullScale) {
-  return (0.24 - value * 0.48 / fullScale) * NEEDLE_PI;
-}
-
-Point NeedleTip(Point pivot, double angle) {
-  return {
-      pivot.x - NEEDLE_LENGTH * std::sin(angle) + NEEDLE_OFFSET * std::cos(angle + NEEDLE_QUARTER),
-      pivot.y - NEEDLE_LENGTH * std::cos(angle) + NEEDLE_OFFSET * std::sin(angle + NEEDLE_QUARTER)};
-}
-
-double SwrPosition(double swr) {
-  const SwrPoint *previous = nullptr;
-  for (const SwrPoint &p : SWR_TABLE) {
-    if (p.swr > swr) {
-      if (!previous) return 0;
-      return previous->position +
-             (p.position - previous->position) * (swr - previous->swr) / (p.swr - previous->swr);
-    }
-    previous = &p;
-  }
-  return SWR_TABLE[std::size(SWR_TABLE) - 1].position;
-}
-
 MeterScale PowerScale(Point pivot, int fullScale) {
   MeterScale m{pivot, double(fullScale), {}, -1, "WATTS"};
   int step = fullScale / 60;  // one minor step: 1 W on the 60 W scale, 2 W on 120 W
@@ -107,7 +73,7 @@ MeterScale PowerScale(Point pivot, int fullScale) {
 
 MeterScale SwrScale(Point pivot) {
   // No legend: the program writes "SWR" under this scale.
-  MeterScale m{pivot, 60, {}, SwrPosition(3.0), ""};
+  MeterScale m{pivot, 60, {}, SwrMeterPosition(3.0), ""};
   struct Mark {
     double swr;
     const char *label;
@@ -115,11 +81,12 @@ MeterScale SwrScale(Point pivot) {
   const Mark majors[] = {{1.0, "1"}, {1.5, "1.5"}, {2.0, "2"},  {3.0, "3"},
                          {4.0, "4"}, {5.0, "5"},   {10.0, "10"}};
   for (const Mark &mark : majors)
-    m.marks.push_back({SwrPosition(mark.swr), Tick::Major, mark.label});
+    m.marks.push_back({SwrMeterPosition(mark.swr), Tick::Major, mark.label});
   m.marks.push_back({60, Tick::Major, "\xE2\x88\x9E", true});  // infinity
-  for (double swr : {2.5, 3.5, 4.5, 7.0}) m.marks.push_back({SwrPosition(swr), Tick::Middle, ""});
+  for (double swr : {2.5, 3.5, 4.5, 7.0})
+    m.marks.push_back({SwrMeterPosition(swr), Tick::Middle, ""});
   for (double swr : {1.1, 1.2, 1.3, 1.4, 1.6, 1.7, 1.8, 1.9, 2.25, 2.75, 6.0, 8.0, 9.0, 20.0})
-    m.marks.push_back({SwrPosition(swr), Tick::Minor, ""});
+    m.marks.push_back({SwrMeterPosition(swr), Tick::Minor, ""});
   return m;
 }
 

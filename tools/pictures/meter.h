@@ -1,23 +1,16 @@
 #pragma once
 // Meter faces that fit the needles the main screen draws: each scale mark
-// lies on the needle that the program draws for that value.
+// lies on the needle that the program draws for that value (the program's
+// own needle and SWR-scale formulas).
 #include <string>
 #include <vector>
 
 #include "canvas.h"
+#include "ui/meters.h"
 
-// Needle pivots of the forward and the second meter.
-constexpr Point FORWARD_PIVOT{210, 260};
-constexpr Point AUX_PIVOT{590, 260};
-
-// The main screen's needle: angle for a value on a meter of full scale N,
-// and the tip it draws from a pivot.
-double NeedleAngle(double value, double fullScale);
-Point NeedleTip(Point pivot, double angle);
-
-// Meter position of an SWR: piecewise linear through the conversion table
-// of the main screen.
-double SwrPosition(double swr);
+// Needle pivots of the forward and the second meter, as the program's.
+constexpr Point FORWARD_PIVOT{FWD_PIVOT_X, PIVOT_Y};
+constexpr Point AUX_PIVOT{AUX_PIVOT_X, PIVOT_Y};
 
 enum class Tick { Minor, Middle, Major };
 
