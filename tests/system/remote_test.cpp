@@ -79,7 +79,7 @@ double ShownShare(Unit &unit, WsPeer &peer, const std::string &name, int r, int 
   for (int passes = 0; passes < 10; passes++)
     if (!peer.ReadTagged("ST", f)) return 0;
   std::string png = unit.Root() + "/" + name + ".png";
-  unit.Event("unit snapshot " + png);
+  unit.Event("screen snapshot " + png);
   double share = 0;
   // Until the snapshot is there and written whole.
   WaitUntil([&] { return (share = ShareOf(png, r, g, b)) > 0.5; }, 30, 100);
