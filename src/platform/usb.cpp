@@ -1,9 +1,8 @@
 #include "platform/usb.h"
 
-#include <dirent.h>
-
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 
 #include "platform/paths.h"
@@ -72,16 +71,12 @@ bool UsbDevicePresent(uint16_t vendor, uint16_t product) {
 }
 
 int CountUsbDevices(uint16_t vendor, uint16_t product) {
-  const std::string &dir = GetPaths().usbDevicesDir;
-  DIR *d = opendir(dir.c_str());
-  if (!d) return 0;
+  std::error_code ec;
   int count = 0;
-  while (dirent *entry = readdir(d)) {
-    if (entry->d_name[0] == '.') continue;
-    std::string device = dir + "/" + entry->d_name + "/";
+  for (const auto &entry : std::filesystem::directory_iterator(GetPaths().usbDevicesDir, ec)) {
+    std::string device = entry.path().string() + "/";
     if (ReadHexId(device + "idVendor") == vendor && ReadHexId(device + "idProduct") == product)
       count++;
   }
-  closedir(d);
   return count;
 }
