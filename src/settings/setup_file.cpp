@@ -247,7 +247,7 @@ std::string FileLine(Works *works, const KeyDef &k) {
   if (!k.capacity)
     value = std::to_string(k.get(works));
   else if (k.kind == Kind::Flag)
-    value.assign(1, Field(works, k)[0]);
+    value.assign(1, ReadSetupFlag(Field(works, k)[0]));  // run flags change under it
   else
     value = Field(works, k);
   return std::string(k.key) + ": " + value + "\n";
