@@ -8,7 +8,6 @@
 #include "amplifier/errors.h"
 #include "core/log.h"
 #include "core/works.h"
-#include "display/png_write.h"
 #include "settings/setup_record.h"
 #include "sim/world/json.h"
 #include "transceiver/tavo_params.h"
@@ -156,12 +155,10 @@ bool ControllerDevice::Apply(const ScenarioEvent &ev, std::string &error) {
   } else if (ev.verb == "info" && ev.args.size() == 1 &&
              (ev.args[0] == "on" || ev.args[0] == "off")) {
     ShowInfoPages(works, ev.args[0] == "on");
-  } else if (ev.verb == "snapshot" && ev.args.size() == 1) {  // the screen now, as a PNG
-    if (!SaveScreenPng(works, ev.args[0], error)) return false;
   } else {
     error = "'" + ev.text +
             "': unit verbs are tune [fine], error-key, bank N, autotune on|off, view 1..5, "
-            "info on|off, snapshot FILE";
+            "info on|off";
     return false;
   }
   return true;

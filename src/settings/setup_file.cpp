@@ -259,14 +259,15 @@ void RefreshFromMirrors(Works *works) {
   }
 }
 
-// The line of `k` from `record`, a snapshot of the setup record.
-std::string FileLine(Works *works, SetupRecord &record, const KeyDef &k) {
+// The line of `k`: run flags change under it (read as single bytes), a text
+// is taken no further than its field.
+std::string FileLine(Works *works, const KeyDef &k) {
   std::string value;
-  const char *field = Field(record, k);
+  const char *field = Field(works, k);
   if (!k.capacity)
     value = std::to_string(k.get(works));
   else if (k.kind == Kind::Flag)
-    value.assign(1, field[0]);
+    value.assign(1, ReadSetupFlag(Field(works, k)[0]));
   else
     value.assign(field, strnlen(field, k.capacity));
   return std::string(k.key) + ": " + value + "\n";
@@ -338,13 +339,12 @@ void ApplySetupText(Works *works, std::istream &in) {
   StoreText(cfg.setup->NumBanco, sizeof cfg.setup->NumBanco, NUM_BANCO_DEFAULT);
 }
 
-// One save at a time, formatted from a snapshot of the record taken with
-// the mirrors refreshed, so that the file never mixes two states of it.
+// One save at a time: the record is refreshed from the mirrors and
+// formatted under its lock, so that the file never mixes two states of it.
 bool writeSetup(Works *works) {
   std::lock_guard<std::mutex> lock(works->cfg.setupMutex);
   RefreshFromMirrors(works);
-  SetupRecord snapshot = *works->cfg.setup;
   std::string content;
-  for (const KeyDef &k : KEYS) content += FileLine(works, snapshot, k);
+  for (const KeyDef &k : KEYS) content += FileLine(works, k);
   return WriteSettingsFile(GetPaths().setupFile, content, OnOpenFailure::LeaveWritable);
 }
