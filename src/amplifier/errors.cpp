@@ -179,6 +179,10 @@ void GestErrore(Works *works) {
   LogErr(">>> ERRORI: GestErrore\n");
   if (ExistError(works, ERR_MICRO_RESET)) {
     InitMicroCmd(works);
+    // The restart also lost the band filter, the amplifier in line, the
+    // attenuator and the stored tune: the timer applies the whole frequency
+    // state again, as after a bank load.
+    works->core.forceFreq = -1;
     DeleteErrore(works, ERR_MICRO_RESET);
     LogErr("DELETE Err RESET MICRO\n");
   }
