@@ -68,7 +68,7 @@ void ReportScreenState(JsonWriter &json, Works *works) {
   json.Field("copySource", int(ui.copySource)).Field("copyDest", int(ui.copyDest));
   json.Field("resetBank", int(ui.resetBank));
   json.Field("valL", int(works->tuner.valL)).Field("valC", int(works->tuner.valC));
-  json.Field("tuneCtrlFlags", int(works->trx.tuneCtrlFlags));
+  json.Field("autoAntFlags", int(works->tuner.autoAntFlags));
   ButtonPage page = CaptionPage(works, ui.uiState);
   json.Key("captions").BeginArray();
   for (const auto &key : page.text)
@@ -104,6 +104,19 @@ std::string ErrorCodes(Works *works) {
   }
   return codes.empty() ? "none" : codes;
 }
+
+bool SelectBank(Works *works, const ScenarioEvent &ev, std::string &error) {
+  long bank = -1;
+  if (!ArgInt(ev, 0, bank, error)) return false;
+  int banks = works->cfg.MAXbank;
+  if (bank < 0 || bank >= banks) {
+    error = StrPrintf("'%s': unit bank takes a bank 0..%d", ev.text.c_str(), banks - 1);
+    return false;
+  }
+  SelectBanco(works, int(bank));
+  return true;
+}
+
 // The remote link as the unit sees it at the end of the run.
 void RemoteReport(Works *works, JsonWriter &json) {
   RemoteState &r = works->remote;
@@ -187,6 +200,8 @@ bool ControllerDevice::Apply(const ScenarioEvent &ev, std::string &error) {
     GoTune(works);
   } else if (ev.verb == "error-key") {
     GPIO_Errori(works);
+  } else if (ev.verb == "bank") {  // the memory bank N, as the bank key would choose it
+    return SelectBank(works, ev, error);
   } else if (ev.verb == "autotune") {
     bool on = !ev.args.empty() && ev.args[0] == "on";
     if (on)
@@ -204,8 +219,8 @@ bool ControllerDevice::Apply(const ScenarioEvent &ev, std::string &error) {
     ShowInfoPages(works, ev.args[0] == "on");
   } else {
     error = "'" + ev.text +
-            "': unit verbs are tune [fine], error-key, autotune on|off, view 1..5, info on|off, "
-            "await " +
+            "': unit verbs are tune [fine], error-key, bank N, autotune on|off, view 1..5, "
+            "info on|off, await " +
             AwaitedFieldNames() + " N";
     return false;
   }
