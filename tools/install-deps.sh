@@ -13,6 +13,8 @@ packages=(
   fonts-dejavu-core fonts-dejavu-extra fonts-paratype
   # tests and benchmarks
   libgtest-dev libgmock-dev googletest libbenchmark-dev libturbojpeg0-dev
+  # the spectrum benchmark's baseline (linked by that benchmark only)
+  libfftw3-dev
   # the sandbox's shell stand-ins and the port tests
   coreutils procps util-linux
   # the Debian package and its test (dpkg-deb, systemd-analyze, file)

@@ -68,12 +68,32 @@ void ReportScreenState(JsonWriter &json, Works *works) {
   json.Field("copySource", int(ui.copySource)).Field("copyDest", int(ui.copyDest));
   json.Field("resetBank", int(ui.resetBank));
   json.Field("valL", int(works->tuner.valL)).Field("valC", int(works->tuner.valC));
-  json.Field("tuneCtrlFlags", int(works->trx.tuneCtrlFlags));
+  json.Field("autoAntFlags", int(works->tuner.autoAntFlags));
   ButtonPage page = CaptionPage(works, ui.uiState);
   json.Key("captions").BeginArray();
   for (const auto &key : page.text)
     for (const char *line : key) json.String(line);
   json.EndArray();
+}
+
+// The fields a scenario can wait for (`unit await FIELD N`).
+struct AwaitedField {
+  const char *name;
+  int (*read)(Works *works);
+};
+const AwaitedField AWAITED_FIELDS[] = {
+    {"uiState", [](Works *w) { return int(w->ui.uiState); }},
+    {"tuneStatus", [](Works *w) { return int(w->tuner.tuneStatus); }},
+    {"copySource", [](Works *w) { return int(w->ui.copySource); }},
+    {"copyDest", [](Works *w) { return int(w->ui.copyDest); }},
+    {"resetBank", [](Works *w) { return int(w->ui.resetBank); }},
+};
+
+std::string AwaitedFieldNames() {
+  std::string names;
+  for (const AwaitedField &f : AWAITED_FIELDS)
+    names += (names.empty() ? "" : "|") + std::string(f.name);
+  return names;
 }
 
 std::string ErrorCodes(Works *works) {
@@ -84,6 +104,19 @@ std::string ErrorCodes(Works *works) {
   }
   return codes.empty() ? "none" : codes;
 }
+
+bool SelectBank(Works *works, const ScenarioEvent &ev, std::string &error) {
+  long bank = -1;
+  if (!ArgInt(ev, 0, bank, error)) return false;
+  int banks = works->cfg.MAXbank;
+  if (bank < 0 || bank >= banks) {
+    error = StrPrintf("'%s': unit bank takes a bank 0..%d", ev.text.c_str(), banks - 1);
+    return false;
+  }
+  SelectBanco(works, int(bank));
+  return true;
+}
+
 // The remote link as the unit sees it at the end of the run.
 void RemoteReport(Works *works, JsonWriter &json) {
   RemoteState &r = works->remote;
@@ -107,18 +140,17 @@ bool ControllerDevice::AwaitField(Works *works, const ScenarioEvent &ev, std::st
   double seconds = AWAIT_DEFAULT_SECONDS;
   std::string text;
   if (!AwaitArgs(ev, text, seconds, error)) return false;
-  char field[16];
+  char name[16];
   int value = 0;
-  if (sscanf(text.c_str(), "%15s %d", field, &value) != 2 ||
-      (strcmp(field, "uiState") != 0 && strcmp(field, "tuneStatus") != 0)) {
-    error = "'" + ev.text + "': unit await takes uiState N or tuneStatus N";
+  const AwaitedField *field = nullptr;
+  if (sscanf(text.c_str(), "%15s %d", name, &value) == 2)
+    for (const AwaitedField &f : AWAITED_FIELDS)
+      if (strcmp(f.name, name) == 0) field = &f;
+  if (!field) {
+    error = "'" + ev.text + "': unit await takes " + AwaitedFieldNames() + " and a value";
     return false;
   }
-  bool tune = strcmp(field, "tuneStatus") == 0;
-  auto reached = [&] {
-    int now = tune ? int(works->tuner.tuneStatus) : int(works->ui.uiState);
-    return !works->core.running || now == value;
-  };
+  auto reached = [&] { return !works->core.running || field->read(works) == value; };
   if (AwaitUntil(reached, seconds, interrupted_) && works->core.running) return true;
   error = "'" + ev.text + "': not reached";
   return false;
@@ -168,6 +200,8 @@ bool ControllerDevice::Apply(const ScenarioEvent &ev, std::string &error) {
     GoTune(works);
   } else if (ev.verb == "error-key") {
     GPIO_Errori(works);
+  } else if (ev.verb == "bank") {  // the memory bank N, as the bank key would choose it
+    return SelectBank(works, ev, error);
   } else if (ev.verb == "autotune") {
     bool on = !ev.args.empty() && ev.args[0] == "on";
     if (on)
@@ -185,8 +219,9 @@ bool ControllerDevice::Apply(const ScenarioEvent &ev, std::string &error) {
     ShowInfoPages(works, ev.args[0] == "on");
   } else {
     error = "'" + ev.text +
-            "': unit verbs are tune [fine], error-key, autotune on|off, view 1..5, info on|off, "
-            "await uiState|tuneStatus N";
+            "': unit verbs are tune [fine], error-key, bank N, autotune on|off, view 1..5, "
+            "info on|off, await " +
+            AwaitedFieldNames() + " N";
     return false;
   }
   return true;

@@ -13,6 +13,7 @@
 #include "network/lan_info.h"
 #include "platform/paths.h"
 #include "platform/shell.h"
+#include "settings/safe_write.h"
 
 namespace {
 constexpr uint8_t PANEL_COUNTDOWN = 0xB5;
@@ -55,6 +56,7 @@ void AggFWThread(Works *works) {
     SleepSeconds(1);
   }
   const Paths &paths = GetPaths();
+  std::lock_guard<std::mutex> lock(SettingsPartitionMutex());
   if (!RunShell(MountSettingsRwCommand())) {
     int err = errno;
     LogSys(LOG_PRIO_ERR, "can't mount rw %s/ error %d", paths.setDir.c_str(), err);

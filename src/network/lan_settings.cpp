@@ -215,7 +215,7 @@ int SaveLanParam(Works *works) {
   const std::string &path = GetPaths().networkInterfaces;
   std::string text, rewritten;
   if (!ReadWhole(path, text) || !RewriteInterfaces(text, rewritten)) return -1;
-  if (!ReplaceFile(path, rewritten)) return -1;
+  if (!ReplaceSystemFile(path, rewritten)) return -1;
   int status = RunShell(RESTART_COMMAND) ? 0 : 1;
   SleepMillis(works->core.pauseSecondMs);
   if (!works->core.lanInfoBusy) StartThreadLANinfo(works);

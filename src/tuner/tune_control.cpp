@@ -19,20 +19,14 @@
 const char MODEwork[3][8] = {"Generic", "KRVTAVO", " FT-817"};
 
 namespace {
-constexpr int ANTENNA_OUTPUTS = 3;
-constexpr int ATT_STEPS = 4;  // attenuator steps 0..3
 constexpr uint8_t TUNE_KEY_DISABLED = 0x80;
 constexpr uint8_t STATUS_A_AN = 0x01;
-// tuneCtrlFlags: a request for the transceiver, asking for the carrier
-// (else receive); the amplifier's antenna answer awaited, and come.
-constexpr uint8_t TEST_TX_REQUEST = 0x01, TEST_TX_ON = 0x02;
-constexpr uint8_t ANT_ANSWER_WAIT = 0x10, ANT_ANSWER_DONE = 0x20;
 
 void Queue(Works *works, int32_t cmd) { IncPNTIn_CMDLinear(cmd, works); }
 
 void ApplyAntenna(Works *works, const AntennaRow &row) {
   // Outputs beyond the third do not exist: such a row leaves the antenna.
-  if (row.Ant == 0 || row.Ant > ANTENNA_OUTPUTS) return;
+  if (row.Ant == 0 || row.Ant > TUNE_ANTENNAS) return;
   if (row.Ant == works->tuner.antennaIdx + 1) return;
   works->tuner.antennaIdx = row.Ant - 1;
   LabelAutoAntenna(works, row.Ant);
@@ -151,6 +145,8 @@ void GoTune(Works *works) {
   if (!(mode & 0x01) || (mode & 0x08)) return;
   StartAutotune(works);
   LogErr("b-START TUNE %i!!\n", int(t.statoTune));
+  // A search that did not start (the tuner is bypassed) asks for no carrier.
+  if (t.tuneStatus == 0) return;
   if (t.modeWorkIdx == 1) {
     mode = (mode & ~0x40) | 0x10;  // the tune request of the timer's handshake
     LogErr("a-START TUNE!!\n");
@@ -242,10 +238,10 @@ void CompleteTuneKey(Works *works) { TuneKey(works, 0); }
 
 void FineTuneKey(Works *works) { TuneKey(works, 1); }
 
-bool TestTransmissionRunning(Works *works) { return works->trx.tuneCtrlFlags & TEST_TX_ON; }
+bool TestTransmissionRunning(Works *works) { return works->tuner.autoAntFlags & TEST_TX_ON; }
 
 void StartTestTransmission(Works *works) {
-  std::atomic<uint8_t> &flags = works->trx.tuneCtrlFlags;
+  std::atomic<uint8_t> &flags = works->tuner.autoAntFlags;
   if (works->link.statusA & STATUS_A_AN) {
     works->link.anValue = 0;
     Queue(works, CMD_AN);
@@ -255,7 +251,7 @@ void StartTestTransmission(Works *works) {
 }
 
 void StopTestTransmission(Works *works) {
-  std::atomic<uint8_t> &flags = works->trx.tuneCtrlFlags;
+  std::atomic<uint8_t> &flags = works->tuner.autoAntFlags;
   flags.fetch_and(uint8_t(~(TEST_TX_ON | ANT_ANSWER_WAIT | ANT_ANSWER_DONE)));
   flags.fetch_or(TEST_TX_REQUEST);
 }

@@ -185,17 +185,17 @@ TEST_F(KeyDispatch, TuneAndManualScreensTuneStepTransmitAndSave) {
   };
   auto networkB = [w] { w->tuner.modoTune = TUNE_MODE_B; };
   auto testTxOn = [&] {
-    EXPECT_EQ(w->trx.tuneCtrlFlags, 0x03);
+    EXPECT_EQ(w->tuner.autoAntFlags, 0x03);
     EXPECT_EQ(Caption(4, 6, 1), "StopTX");
   };
   auto testTxOff = [&] {
-    EXPECT_EQ(w->trx.tuneCtrlFlags, 0x01);
+    EXPECT_EQ(w->tuner.autoAntFlags, 0x01);
     EXPECT_EQ(Caption(4, 6, 1), "StartTX");
-    w->trx.tuneCtrlFlags = 0;
+    w->tuner.autoAntFlags = 0;
     w->link.statusA = 1;  // the amplifier uses the antenna value
   };
   auto saveScreen = [&] {
-    EXPECT_EQ(w->trx.tuneCtrlFlags, 0x01);
+    EXPECT_EQ(w->tuner.autoAntFlags, 0x01);
     EXPECT_EQ(Caption(4, 6, 1), "StartTX");
     EXPECT_EQ(Caption(8, 2, 2), "   1");
     EXPECT_EQ(Caption(8, 3, 2), "     1");
@@ -246,7 +246,7 @@ TEST_F(KeyDispatch, TuneAndManualScreensTuneStepTransmitAndSave) {
       // cleared first where the amplifier uses one.
       {6, SHORT, {}, 4, 0, testTxOn},
       {6, SHORT, {}, 4, 0, testTxOff},
-      {6, SHORT, {CMD_AN}, 4, 0, Expect([w] { return w->trx.tuneCtrlFlags == 0x13; }, "on")},
+      {6, SHORT, {CMD_AN}, 4, 0, Expect([w] { return w->tuner.autoAntFlags == 0x13; }, "on")},
       // BACK stops it and offers the save screen for this bank and antenna.
       {1, SHORT, {}, 8, 0, saveScreen},
       {2, SHORT, {}, 8},

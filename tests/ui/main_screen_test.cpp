@@ -135,7 +135,7 @@ TEST_F(TimerScreen, PortFailureDealtWithReturnsToTheMainScreen) {
   EXPECT_EQ(works->ui.uiFlags, 0);
   EXPECT_EQ(works->ui.manualMode, 0);
   EXPECT_FALSE(TestTransmissionRunning(works.works));
-  EXPECT_EQ(works->trx.tuneCtrlFlags, 0x01);  // the transceiver is told to receive
+  EXPECT_EQ(works->tuner.autoAntFlags, 0x01);  // the transceiver is told to receive
   EXPECT_NE(Find(texts, "FORWARD"), nullptr);
   EXPECT_EQ(TextAt(texts, 30, 472), "BANK1");
 }
