@@ -12,6 +12,7 @@
 #include "network/lan_settings.h"
 #include "settings/setup_record.h"
 #include "tuner/auto_tune.h"
+#include "tuner/state.h"
 #include "ui/menu.h"
 #include "ui/screen_state.h"
 #include "ui/status_area.h"
@@ -40,7 +41,7 @@ struct MenuRow {
   bool multiField;
 };
 
-constexpr int SCREENSAVER_CHOICES = 5, ATT_STEPS = 4;
+constexpr int SCREENSAVER_CHOICES = 5;
 constexpr uint8_t ATU_NOT_INSTALLED = 0x80;
 
 SettingsState &Cfg(Works *w) { return w->cfg; }

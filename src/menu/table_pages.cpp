@@ -19,7 +19,7 @@ constexpr int HEADER_X = 50, HEADER_Y = 100, FIRST_ROW_Y = 130, ROW_STEP = 22;
 constexpr int MEMORY_COLUMN_X[] = {50, 90, 170, 250, 350, 470, 540};
 constexpr int FILTER_COLUMN_X[] = {50, 90, 290, 490};
 constexpr Colour RED{255, 0, 0};
-constexpr int ATT_STEPS = 4, ANTENNAS = 3;
+constexpr int ANTENNAS = TUNE_ANTENNAS;
 
 struct AntennaTable {
   AntennaRow rows[ANTENNA_ROWS];
