@@ -8,24 +8,47 @@
 #include <filesystem>
 #include <regex>
 #include <string>
+#include <vector>
 
 #include "sim/world/factory_files.h"
 #include "tests/support/screen_report.h"
 #include "tests/support/sim_report.h"
 
 namespace {
-std::string Key(int key, const std::string &then) {
-  return "+0.3 panel press " + std::to_string(key) + " 0.2\n+0 " + then + "\n";
+// Each press waits for what it brings about before the next one, so a busy
+// host can neither merge two presses nor drop one unnoticed.
+// A short press is taken on its release, so the next one may follow at once.
+// A long press (1.5 s) is taken once it has lasted the long-press time, while
+// the key is still down: a second later the key is up, and its release must
+// not have acted.
+std::string Key(int key, const std::string &then, double seconds = 0.25) {
+  std::string press = "+0.1 panel press " + std::to_string(key) + " " + std::to_string(seconds);
+  std::string released = seconds > 1 ? "+1 " + then + "\n" : "";
+  return press + "\n+0 " + then + "\n" + released;
 }
-std::string Keys(int key, int times, const std::string &then) {
+// A press whose effect shows nowhere: the next step comes once it is over.
+std::string Blind(int key, const std::string &then) {
+  return "+0.1 panel press " + std::to_string(key) + " 0.25\n+0.5 " + then + "\n";
+}
+std::string Keys(int key, const std::vector<std::string> &thens) {
   std::string s;
-  for (int i = 0; i < times; i++) s += "+0.3 panel press " + std::to_string(key) + " 0.2\n";
-  return s + "+0 " + then + "\n";
+  for (const std::string &then : thens) s += Key(key, then);
+  return s;
 }
-constexpr int BACK = 1, UP = 3, DOWN = 4, ENTER = 6, LEFT = 2, RIGHT = 3, MINUS = 4, PLUS = 5;
+constexpr int BACK = 1, UP = 3, DOWN = 4, ENTER = 6, RIGHT = 3, MINUS = 4, PLUS = 5;
+constexpr int MENU_ROWS = 30;
 std::string Shown(const std::string &text) { return "screen await " + text + " within 30"; }
-std::string State(int state) { return "unit await uiState " + std::to_string(state); }
-
+std::string Field(const std::string &name, int value) {
+  return "unit await " + name + " " + std::to_string(value) + " within 30";
+}
+std::string State(int state) { return Field("uiState", state); }
+// `times` presses of UP or DOWN from menu row `from`, each awaiting its row.
+std::string Rows(int key, int from, int times) {
+  std::string s;
+  for (int i = 1; i <= times; i++)
+    s += Key(key, Field("menuIndex", (from + (key == UP ? -i : i) + MENU_ROWS) % MENU_ROWS));
+  return s;
+}
 int Count(const std::string &text, const std::string &what) {
   int n = 0;
   for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) n++;
@@ -37,32 +60,34 @@ TEST(Menu, EditsSavesTablesAndFactoryResetThroughThePanel) {
   std::string s = "1 screen await FORWARD within 150\n";
   // SET, UP wraps to the last row, DOWN back to the first.
   s += Key(5, Shown("Max Banks Number")) + "+0.3 screen snapshot strip.png\n";
-  s += Key(UP, Shown("Turn Off Hardware")) + Key(DOWN, Shown("Max Banks Number"));
+  s += Rows(UP, 0, 1) + Rows(DOWN, 29, 1);
   // Long press 2.0 s -> 1.0 s, saved with ENTER.
-  s += Keys(DOWN, 3, Shown("Long Press Time")) + Key(ENTER, State(2));
-  s += Keys(MINUS, 10, Shown("1.0sec")) + Key(ENTER, State(1));
+  s += Rows(DOWN, 0, 3) + Key(ENTER, State(2));
+  for (int tenths = 9; tenths >= 0; tenths--)
+    s += Key(MINUS, Shown("1." + std::to_string(tenths) + "sec"));
+  s += Key(ENTER, State(1));
   // Target SWR off -> 1.00 -> 1.01.
-  s += Keys(DOWN, 6, Shown("Target SWR (0=Off)")) + Key(ENTER, State(2));
-  s += Keys(PLUS, 2, Shown("1.01")) + Key(ENTER, State(1));
+  s += Rows(DOWN, 3, 6) + Key(ENTER, State(2));
+  s += Keys(PLUS, {Shown("1.00"), Shown("1.01")}) + Key(ENTER, State(1));
   // P1 alarm 60.00 -> 59.80.
-  s += Keys(DOWN, 13, Shown("P1 Alarm Set Point")) + Key(ENTER, State(2));
-  s += Keys(MINUS, 2, Shown("59.80°C")) + Key(ENTER, State(1));
+  s += Rows(DOWN, 9, 13) + Key(ENTER, State(2));
+  s += Keys(MINUS, {Shown("59.90°C"), Shown("59.80°C")}) + Key(ENTER, State(1));
   // IP: the last octet + 1, saved.
-  s += Keys(UP, 4, Shown("IP")) + Key(ENTER, State(2)) + Key(PLUS, Shown("11"));
+  s += Rows(UP, 22, 4) + Key(ENTER, State(2)) + Key(PLUS, Shown("11"));
   s += "+0.3 screen snapshot address.png\n" + Key(ENTER, State(1));
   // The filter table: row 1 disabled, row 2 enabled, ESC.
-  s += Keys(UP, 17, Shown("Rx Filters Settings")) + Key(ENTER, State(2)) + Key(PLUS, Shown("ON"));
+  s += Rows(UP, 18, 17) + Key(ENTER, State(2)) + Key(PLUS, Shown("ON"));
   s += Key(ENTER, State(12)) + "+0.3 screen snapshot filters.png\n";
-  s += Key(6, "screen await Off") + Key(3, State(12)) + Key(5, State(12));  // 3: the next row
+  s += Key(6, Shown("Off")) + Key(3, Field("filterRow", 1)) + Blind(5, State(12));
   s += Key(BACK, State(0));
   // The new long-press time: VIEW held 1.5 s opens the information pages.
-  s += "+0.3 panel press 6 1.5\n+0 " + State(13) + "\n" + Key(BACK, State(0));
+  s += Key(6, State(13), 1.5) + Key(BACK, State(0));
   // The memory table: row 1's attenuator one step up, saved.
-  s += "+0.3 panel press 1 1.5\n+0 " + State(6) + "\n+0.3 screen snapshot memory.png\n";
-  s += Key(ENTER, State(7)) + Key(RIGHT, State(7)) + Key(4, State(7)) + Key(6, State(7));
-  s += Key(BACK, State(6)) + Key(BACK, State(0));
+  s += Key(1, State(6), 1.5) + "+0 screen snapshot memory.png\n";
+  s += Key(ENTER, State(7)) + Key(RIGHT, Field("tableColumn", 1)) + Blind(4, State(7));
+  s += Blind(6, State(7)) + Key(BACK, State(6)) + Key(BACK, State(0));
   // The factory reset: row 25 from row 1 is six rows up.
-  s += Key(5, Shown("Rx Filters Settings")) + Keys(UP, 6, Shown("Factory Default"));
+  s += Key(5, Shown("Rx Filters Settings")) + Rows(UP, 1, 6);
   s += Key(ENTER, State(2)) + Key(PLUS, Shown("Set Default")) + Key(ENTER, State(1));
   s += "+0 " + Shown("No Default") + "\n+3 sim stop\n";
   ScenarioRun r = RunSimScenario(SimScenario{"menu",
