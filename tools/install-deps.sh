@@ -13,6 +13,9 @@ packages=(
   fonts-dejavu-core fonts-dejavu-extra fonts-paratype
   # tests and benchmarks
   libgtest-dev libgmock-dev googletest libbenchmark-dev libturbojpeg0-dev
+  # kestra-sim's page (the HTTP library) and its browser test (headless
+  # Chromium driven through its DevTools protocol)
+  libcpp-httplib-dev chromium python3-websocket
   # the sandbox's shell stand-ins and the port tests
   coreutils procps util-linux
   # the Debian package and its test (dpkg-deb, systemd-analyze, file)

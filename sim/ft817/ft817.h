@@ -32,6 +32,9 @@ class Ft817Sim : public SimDevice {
   void Report(JsonWriter &json) override;
 
   long Requests() const { return requests_; }
+  bool Wired() const { return wired_; }  // connected to the unit in this run
+  uint32_t Frequency() const;
+  uint8_t Mode() const;
 
  private:
   void Run();

@@ -7,6 +7,9 @@ struct Works;
 constexpr int ATT_TEXTS = 5;
 extern const char AttVectStr[ATT_TEXTS][5];
 
+// The tuner's network by its mode: "CL", "LC" or "ByP".
+const char *NetworkName(int mode);
+
 // The status area of the main screen; nothing while a port failure is shown
 // or a page or menu covers the main screen.
 void DrawParameters(Works *works);

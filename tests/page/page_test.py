@@ -1,0 +1,171 @@
+#!/usr/bin/python3
+"""kestra-sim's page in Debian's headless Chromium, driven through the
+DevTools protocol: the screen follows a world change, the keys go through
+the simulated panel keys (a click, a one-second hold, the keyboard), a
+mismatched load under a carrier shows in the SWR readout and on the screen,
+and the page's console stays free of errors. Writes a screenshot of the page.
+
+usage: page_test.py --sim BUILD/kestra-sim --out DIR [--dispatch] [--screenshot FILE]
+
+--dispatch also checks what the keys do on the screen (the key dispatch).
+"""
+
+import argparse
+import json
+import os
+import shutil
+import sys
+import time
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from devtools import Browser, SimRun, TestFailure, wait_until  # noqa: E402
+
+WAIT = 60  # seconds: a generous bound for anything the unit brings about
+
+SCREEN_DIGEST = """(() => {
+  const pixels = document.getElementById('screen').getContext('2d').getImageData(0, 0, 800, 480).data;
+  let h = 0;
+  for (let i = 0; i < pixels.length; i += 3) h = (Math.imul(h, 31) + pixels[i]) | 0;
+  return h;
+})()"""
+
+
+def state(page):
+    return page.evaluate("kestraPage.state")
+
+
+def set_control(page, selector, value):
+    """As a user does: a new value, then the change the page acts on."""
+    page.evaluate("""(() => { const c = document.querySelector(%s);
+      if (c.type === 'checkbox') c.checked = %s; else c.value = %s;
+      c.dispatchEvent(new Event('change', {bubbles: true})); })()""" %
+                  (json.dumps(selector), json.dumps(bool(value)), json.dumps(str(value))))
+
+
+def screen_shows(page, text, before_digest):
+    """Waits until a frame whose texts hold `text` is drawn on the page's
+    canvas and the canvas differs from `before_digest`."""
+    frame = page.wait_for("(() => { const s = kestraPage.state;"
+                          " return s && s.texts.includes(%s) && s.frame; })()" % json.dumps(text),
+                          WAIT, "a frame showing %r" % text)
+    page.wait_for("kestraPage.frameNumber >= %d" % frame, WAIT, "frame %d drawn" % frame)
+    wait_until(lambda: page.evaluate(SCREEN_DIGEST) != before_digest, WAIT, "the canvas changed")
+
+
+def click_key(page, key, hold_seconds=0.1):
+    x, y = page.centre('.key[data-key="%d"]' % key)
+    page.mouse("mousePressed", x, y)
+    time.sleep(hold_seconds)  # how long the key is held, not a wait for the unit
+    page.mouse("mouseReleased", x, y)
+
+
+def check_world_change(page):
+    before = page.evaluate(SCREEN_DIGEST)
+    set_control(page, '#exciter input[name="freq"]', "21.2")
+    screen_shows(page, "21.200MHz", before)
+    page.wait_for("document.getElementById('r-freq').textContent === '21.20000 MHz'", WAIT,
+                  "the frequency readout")
+
+
+def check_keys(page, dispatch):
+    click_key(page, 6)
+    if dispatch:
+        page.wait_for("kestraPage.state.readouts.mainWindow === 2", WAIT, "main window 2 after key 6")
+    click_key(page, 1, hold_seconds=1.0)
+    if dispatch:
+        page.wait_for("kestraPage.state.readouts.uiState === 6", WAIT, "the bank table after holding key 1")
+        page.wait_for("kestraPage.state.keys.some((k) => k.includes('INTERF'))", WAIT,
+                      "the bank table's captions on the keys")
+        click_key(page, 1)
+        page.wait_for("kestraPage.state.readouts.uiState === 0", WAIT, "back to the main screen")
+    page.key("keyDown", "6")
+    page.key("keyUp", "6")
+    if dispatch:
+        page.wait_for("kestraPage.state.readouts.mainWindow === 3", WAIT, "main window 3 after keyboard 6")
+    page.wait_for("kestraPage.state.held === '000000' && kestraPage.state.levels === '111111'", WAIT,
+                  "every key released")
+
+
+def check_mismatch_under_carrier(page):
+    antenna = state(page)["readouts"]["antenna"]
+    row = '#loads tr[data-antenna="%d"] ' % antenna
+    set_control(page, row + 'input[name="r"]', "150")
+    page.wait_for("kestraPage.state.world.loads[%d].r === 150" % (antenna - 1), WAIT, "the load set")
+    before = page.evaluate(SCREEN_DIGEST)
+    set_control(page, '#exciter input[name="drive"]', "5")
+    set_control(page, '#exciter input[name="carrier"]', True)
+    page.wait_for("parseFloat(document.getElementById('r-swr').textContent) >= 2.5", WAIT,
+                  "an SWR of about 3 in the readout")
+    screen_shows(page, "TX", before)
+
+
+def check_report(report, dispatch):
+    events = [e["event"] for e in report["events"]]
+    for expected in ("trx freq 21200000", "panel down 6", "panel up 6", "panel down 1", "panel up 1",
+                     "trx drive 5", "trx tx on"):
+        if expected not in events:
+            raise TestFailure("the report lists no event %r: %s" % (expected, events))
+    refused = [e for e in report["events"] if "error" in e]
+    if refused:
+        raise TestFailure("events refused: %s" % refused)
+    keys = report["panel"]["keyEvents"]
+    if not any(k["key"] == 1 and k["hold"] & 1 for k in keys):
+        raise TestFailure("the unit saw no long press of key 1: %s" % keys)
+    if sum(1 for k in keys if k["key"] == 6 and k["hold"] == 0) < 2:
+        raise TestFailure("the unit saw fewer than two presses of key 6: %s" % keys)
+    if report["panel"]["keyLevels"] != "111111":
+        raise TestFailure("a key was left down: %s" % report["panel"]["keyLevels"])
+    if dispatch and report["controller"]["mainWindow"] != 3:
+        raise TestFailure("main window %s at the end" % report["controller"]["mainWindow"])
+
+
+def run(args):
+    os.makedirs(args.out, exist_ok=True)
+    started = time.monotonic()
+    sim = SimRun(args.sim)
+    try:
+        browser = Browser(sim.url, os.path.join(args.out, "chromium.log"))
+        try:
+            page = browser.page
+            page.wait_for("window.kestraPage && kestraPage.frames > 0 && kestraPage.state && kestraPage.state.running"
+                          " && kestraPage.state.readouts.polls > 0", WAIT, "the running unit on the page")
+            check_world_change(page)
+            check_keys(page, args.dispatch)
+            check_mismatch_under_carrier(page)
+            shot = os.path.join(args.out, "page.png")
+            page.screenshot(shot)
+            if args.screenshot:
+                shutil.copyfile(shot, args.screenshot)
+            print("page: %.1f frames/s while transmitting, %d frames" %
+                  (page.evaluate("kestraPage.fps"), page.evaluate("kestraPage.frames")))
+            if page.errors:
+                raise TestFailure("the page's console has errors: %s" % page.errors)
+        finally:
+            browser.close()
+    finally:
+        status, report = sim.stop()
+        sim.remove()
+    if status != 0 or report is None:
+        raise TestFailure("kestra-sim ended with status %s%s:\n%s" %
+                          (status, "" if report else " and no report", "\n".join(sim.lines[-30:])))
+    check_report(report, args.dispatch)
+    print("page test passed in %.0f s" % (time.monotonic() - started))
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--sim", required=True)
+    parser.add_argument("--out", required=True)
+    parser.add_argument("--dispatch", action="store_true")
+    parser.add_argument("--screenshot")
+    args = parser.parse_args()
+    try:
+        run(args)
+    except TestFailure as failure:
+        print("FAILED: %s" % failure)
+        return 1
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
