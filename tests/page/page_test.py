@@ -52,7 +52,7 @@ def screen_shows(page, text, before_digest):
     wait_until(lambda: page.evaluate(SCREEN_DIGEST) != before_digest, WAIT, "the canvas changed")
 
 
-def click_key(page, key, hold_seconds=0.1):
+def click_key(page, key, hold_seconds=0.3):
     x, y = page.centre('.key[data-key="%d"]' % key)
     page.mouse("mousePressed", x, y)
     time.sleep(hold_seconds)  # how long the key is held, not a wait for the unit
@@ -79,6 +79,7 @@ def check_keys(page, dispatch):
         click_key(page, 1)
         page.wait_for("kestraPage.state.readouts.uiState === 0", WAIT, "back to the main screen")
     page.key("keyDown", "6")
+    time.sleep(0.3)  # a short press
     page.key("keyUp", "6")
     if dispatch:
         page.wait_for("kestraPage.state.readouts.mainWindow === 3", WAIT, "main window 3 after keyboard 6")

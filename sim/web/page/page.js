@@ -84,12 +84,22 @@ function showStatus() {
 
 // ---- the keys: pointer and keyboard go through the simulated panel keys
 
+// A press is held at least this long at the panel: a quick tap, or a "down"
+// delayed on its way, must not fall under the keys' debounce.
+const MIN_PRESS_MS = 100;
 const held = new Set();
+const downAt = new Map();
 let keyMessages = Promise.resolve();
 
 // In order: an "up" never overtakes its "down".
-function sendKey(message) {
-  keyMessages = keyMessages.then(() => request('POST', '/key', message)).catch(() => {});
+function sendKey(key, down) {
+  keyMessages = keyMessages
+    .then(async () => {
+      if (!down) await pause(MIN_PRESS_MS - (performance.now() - (downAt.get(key) || 0)));
+      await request('POST', '/key', `${key} ${down ? 'down' : 'up'}`);
+      if (down) downAt.set(key, performance.now());
+    })
+    .catch(() => {});
 }
 
 function keyButton(key) {
@@ -100,14 +110,14 @@ function press(key) {
   if (held.has(key)) return;
   held.add(key);
   keyButton(key).classList.add('down');
-  sendKey(`${key} down`);
+  sendKey(key, true);
 }
 
 function release(key) {
   if (!held.has(key)) return;
   held.delete(key);
   keyButton(key).classList.remove('down');
-  sendKey(`${key} up`);
+  sendKey(key, false);
 }
 
 function releaseAll() {
