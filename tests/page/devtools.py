@@ -20,7 +20,7 @@ CHROMIUM_FLAGS = [
     "--headless", "--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
     "--disable-background-networking", "--disable-component-update", "--disable-sync",
     "--disable-default-apps", "--disable-extensions", "--mute-audio",
-    "--remote-debugging-port=0", "--window-size=1320,960",
+    "--remote-debugging-port=0", "--window-size=1340,1080",
 ]
 # Generous bounds for what a busy machine may take; never timings.
 START_SECONDS = 90

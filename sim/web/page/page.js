@@ -190,7 +190,7 @@ function showReadouts(r) {
   setText('r-temps', `${r.temperatures[0].toFixed(1)} / ${r.temperatures[1].toFixed(1)} °C`);
   setText('r-cpu', fixed(r.cpuTemp, 1, '°C'));
   setText('r-fan', String(r.fan));
-  setText('r-window', `${r.mainWindow}, screen state ${r.uiState}`);
+  setText('r-window', `${r.mainWindow} (state ${r.uiState})`);
   setText('r-tuner', `L ${r.tuner.L}, C ${r.tuner.C}, network ${r.tuner.network}`);
   const last = r.tuner.lastSwr > 0 ? `, last tune SWR ${r.tuner.lastSwr.toFixed(2)}` : '';
   setText('r-tune', r.tuner.state + last);
