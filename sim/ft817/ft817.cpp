@@ -95,14 +95,9 @@ void Ft817Sim::Answer(const uint8_t *command) {
   if (port_.Write(reply.data(), reply.size(), context_.pacing)) replies_++;
 }
 
-uint32_t Ft817Sim::Frequency() const {
+Ft817Sim::Setting Ft817Sim::Dial() const {
   std::lock_guard<std::mutex> lock(mutex_);
-  return freqHz_;
-}
-
-uint8_t Ft817Sim::Mode() const {
-  std::lock_guard<std::mutex> lock(mutex_);
-  return mode_;
+  return {freqHz_, mode_};
 }
 
 bool Ft817Sim::Apply(const ScenarioEvent &ev, std::string &error) {

@@ -33,8 +33,11 @@ class Ft817Sim : public SimDevice {
 
   long Requests() const { return requests_; }
   bool Wired() const { return wired_; }  // connected to the unit in this run
-  uint32_t Frequency() const;
-  uint8_t Mode() const;
+  struct Setting {
+    uint32_t freqHz;
+    uint8_t mode;
+  };
+  Setting Dial() const;  // frequency and mode as set now
 
  private:
   void Run();

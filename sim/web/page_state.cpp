@@ -55,8 +55,9 @@ void WriteRadios(JsonWriter &json, const PageSources &s) {
     json.Field("tx", t.tx).Field("drive", t.driveW).EndObject();
   }
   if (s.ft817) {
+    Ft817Sim::Setting dial = s.ft817->Dial();
     json.Key("ft817").BeginObject().Field("wired", s.ft817->Wired());
-    json.Field("freq", unsigned(s.ft817->Frequency())).Field("mode", int(s.ft817->Mode()));
+    json.Field("freq", unsigned(dial.freqHz)).Field("mode", int(dial.mode));
     json.EndObject();
   }
 }

@@ -51,16 +51,17 @@ void ScreenStream::Start() {
     std::lock_guard<std::mutex> lock(mutex_);
     stop_ = false;
   }
-  thread_ = std::thread(&ScreenStream::Run, this);
+  ticks_.Start();
+  ticks_.Every(TICK_MICROS / 1e6, [this] { Tick(); });
 }
 
 void ScreenStream::Stop() {
+  ticks_.Stop();
   {
     std::lock_guard<std::mutex> lock(mutex_);
     stop_ = true;
   }
   wake_.notify_all();
-  if (thread_.joinable()) thread_.join();
 }
 
 void ScreenStream::Attach(Works *works) {
@@ -73,24 +74,14 @@ bool ScreenStream::Watched() const {
   return MonotonicMicros() - wantedAt_ < WATCHED_MICROS;
 }
 
-void ScreenStream::Run() {
-  pthread_setname_np(pthread_self(), "page-stream");
-  uint64_t seenCount = 0;
-  int64_t takenAt = 0;
-  std::unique_lock<std::mutex> lock(mutex_);
-  while (!stop_) {
-    wake_.wait_for(lock, std::chrono::microseconds(TICK_MICROS));
-    if (stop_) break;
-    lock.unlock();
-    uint64_t count = ShownScreenCount();
-    int64_t now = MonotonicMicros();
-    if (Watched() && (count != seenCount || now - takenAt >= FALLBACK_MICROS)) {
-      seenCount = count;
-      takenAt = now;
-      TakeScreen();
-    }
-    lock.lock();
-  }
+void ScreenStream::Tick() {
+  if (!named_) named_ = pthread_setname_np(pthread_self(), "page-stream") == 0;
+  uint64_t count = ShownScreenCount();
+  int64_t now = MonotonicMicros();
+  if (!Watched() || (count == seenCount_ && now - takenAt_ < FALLBACK_MICROS)) return;
+  seenCount_ = count;
+  takenAt_ = now;
+  TakeScreen();
 }
 
 bool ScreenStream::CopyScreen(int &width, int &height) {

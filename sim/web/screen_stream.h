@@ -8,10 +8,10 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
-#include <thread>
 #include <vector>
 
 #include "sim/controller/screen_texts.h"
+#include "sim/world/timed_actions.h"
 
 struct Works;
 
@@ -55,7 +55,7 @@ class ScreenStream {
   bool TakeScreen();
 
  private:
-  void Run();
+  void Tick();  // on the ticks' thread
   bool Watched() const;
   bool CopyScreen(int &width, int &height);  // into raw_; false without a screen
   void Publish(int width, int height);
@@ -71,5 +71,9 @@ class ScreenStream {
   StreamCounters counters_;
   int64_t wantedAt_ = INT64_MIN / 2;  // monotonic µs of the last request
   bool stop_ = false;
-  std::thread thread_;
+
+  TimedActions ticks_;
+  bool named_ = false;      // the ticks' thread, for measurements
+  uint64_t seenCount_ = 0;  // screens shown when the last was taken
+  int64_t takenAt_ = 0;
 };

@@ -12,7 +12,7 @@
 #include "sim/world/simulation.h"
 
 namespace {
-constexpr int64_t WATCH_MILLIS = 250;
+constexpr double WATCH_SECONDS = 0.25;
 
 PageReply Reply(int status, const std::string &body, const std::string &type = "text/plain") {
   PageReply reply;
@@ -46,20 +46,12 @@ double WebPage::Now() const { return MonotonicMicros() / 1e6; }
 void WebPage::Start(int port) {
   port_ = port;
   stream_.Start();
-  {
-    std::lock_guard<std::mutex> lock(watchMutex_);
-    watchStop_ = false;
-  }
-  watch_ = std::thread(&WebPage::ReleaseQuietKeys, this);
+  watch_.Start();
+  watch_.Every(WATCH_SECONDS, [this] { ReleaseQuietKeys(); });
 }
 
 void WebPage::Stop() {
-  {
-    std::lock_guard<std::mutex> lock(watchMutex_);
-    watchStop_ = true;
-  }
-  watchWake_.notify_all();
-  if (watch_.joinable()) watch_.join();
+  watch_.Stop();
   stream_.Stop();
 }
 
@@ -70,16 +62,10 @@ void WebPage::Attach(Works *works) {
 }
 
 void WebPage::ReleaseQuietKeys() {
-  std::unique_lock<std::mutex> lock(watchMutex_);
-  while (!watchWake_.wait_for(lock, std::chrono::milliseconds(WATCH_MILLIS),
-                              [this] { return watchStop_; })) {
-    lock.unlock();
-    for (const std::string &line : keys_.Expire(Now())) {
-      ScenarioEvent ev;
-      std::string error;
-      if (ParseEventLine(line, ev, error)) sim_.ApplyEvent(ev, error);
-    }
-    lock.lock();
+  for (const std::string &line : keys_.Expire(Now())) {
+    ScenarioEvent ev;
+    std::string error;
+    if (ParseEventLine(line, ev, error)) sim_.ApplyEvent(ev, error);
   }
 }
 

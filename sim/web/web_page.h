@@ -5,11 +5,9 @@
 // world controls are scenario events applied through the simulation, as the
 // scenario files and the control FIFO apply theirs.
 #include <atomic>
-#include <condition_variable>
 #include <memory>
 #include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "sim/web/page_keys.h"
@@ -60,7 +58,7 @@ class WebPage {
  private:
   bool Seen(const std::string &page, PageReply &refusal);
   PageReply Apply(const ScenarioEvent &ev);
-  void ReleaseQuietKeys();
+  void ReleaseQuietKeys();  // every WATCH_SECONDS
   double Now() const;
 
   Simulation &sim_;
@@ -73,8 +71,5 @@ class WebPage {
   std::mutex worksMutex_;  // held while the record is read
   Works *works_ = nullptr;
 
-  std::mutex watchMutex_;
-  std::condition_variable watchWake_;
-  bool watchStop_ = false;
-  std::thread watch_;  // lets go of the keys of quiet pages
+  TimedActions watch_;  // lets go of the keys of quiet pages
 };

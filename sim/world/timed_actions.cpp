@@ -4,6 +4,7 @@ void TimedActions::Start() {
   Stop();
   std::lock_guard<std::mutex> lock(mutex_);
   stop_ = false;
+  due_.clear();  // a repeat that re-armed itself while the thread stopped
   thread_ = std::thread(&TimedActions::Run, this);
 }
 
@@ -23,6 +24,18 @@ void TimedActions::After(double seconds, std::function<void()> action) {
   std::lock_guard<std::mutex> lock(mutex_);
   due_.emplace(at, std::move(action));
   wake_.notify_all();
+}
+
+void TimedActions::Every(double seconds, std::function<void()> action) {
+  After(seconds, [this, seconds, action] {
+    action();
+    if (!Stopped()) Every(seconds, action);
+  });
+}
+
+bool TimedActions::Stopped() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return stop_;
 }
 
 void TimedActions::Run() {

@@ -9,16 +9,13 @@
 
 #include "codec/jpeg/jpeg_decoder.h"
 #include "core/log.h"
-#include "core/works.h"
-#include "display/frame_buffer.h"
 #include "display/screen_observer.h"
-#include "platform/display_device.h"
 #include "sim/web/page_keys.h"
 #include "sim/web/page_request.h"
 #include "sim/web/page_state.h"
 #include "sim/web/screen_stream.h"
 #include "sim/world/options.h"
-#include "tests/support/sandbox.h"
+#include "tests/display/display_support.h"
 
 namespace {
 ScreenText Text(int x, int y, const std::string &text) { return {0, x, y, 250, 150, 0, text}; }
@@ -163,19 +160,16 @@ TEST(PageCaptions, EachKeyTakesTheTextsOnItsFaceTopLineFirst) {
 }
 
 namespace {
-struct ScreenStreamTest : ::testing::Test {
+struct ScreenStreamTest : MemoryDisplayTest {
   void SetUp() override {
-    UseMemoryDisplay();
-    fb = fbInit();
-    ASSERT_TRUE(fb);
-    w->display.fb = fb.get();
+    MemoryDisplayTest::SetUp();
     RecordScreenTexts();
-    stream.Attach(w.works);
+    stream.Attach(works.works);
   }
   void TearDown() override {
     stream.Stop();
     StopRecordingScreenTexts();
-    UseDeviceDisplay();
+    MemoryDisplayTest::TearDown();
   }
   // A new screen shown by the unit: a red block and one caption.
   void ShowRedBlock(int x0, const char *caption) {
@@ -188,10 +182,7 @@ struct ScreenStreamTest : ::testing::Test {
     fbRealize(fb.get());
   }
 
-  TestSandbox box;
   LogCapture log;
-  TestWorks w;
-  std::unique_ptr<FrameBuffer> fb;
   ScreenStream stream;
 };
 }  // namespace
