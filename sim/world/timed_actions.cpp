@@ -47,7 +47,8 @@ void TimedActions::Run() {
     }
     auto first = due_.begin();
     if (Clock::now() < first->first) {
-      wake_.wait_until(lock, first->first);
+      Clock::time_point at = first->first;  // a Stop while waiting drops the entry
+      wake_.wait_until(lock, at);
       continue;
     }
     std::function<void()> action = std::move(first->second);
