@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/ratio_reporter.h"
 #include "codec/jpeg/jpeg_decoder.h"
 #include "codec/jpeg/jpeg_encoder.h"
 #include "tests/support/test_images.h"
@@ -98,39 +99,10 @@ BENCHMARK(BM_EncodeOurs)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_DecodeOracle)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_DecodeOurs)->Unit(benchmark::kMicrosecond);
 
-// Console output plus the ratios once every benchmark has run.
-class RatioReporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run> &runs) override {
-    ConsoleReporter::ReportRuns(runs);
-    // The fastest repetition: the machine may be shared.
-    for (const Run &run : runs) {
-      if (run.run_type != Run::RT_Iteration) continue;
-      auto [it, fresh] = times_.emplace(run.run_name.function_name, run.GetAdjustedCPUTime());
-      if (!fresh) it->second = std::min(it->second, run.GetAdjustedCPUTime());
-    }
-  }
-  void Finalize() override {
-    ConsoleReporter::Finalize();
-    PrintRatio("encode", "BM_EncodeOurs", "BM_EncodeOracle");
-    PrintRatio("decode", "BM_DecodeOurs", "BM_DecodeOracle");
-  }
-
- private:
-  void PrintRatio(const char *what, const std::string &ours, const std::string &oracle) {
-    if (!times_.count(ours) || !times_.count(oracle) || times_[oracle] <= 0) return;
-    std::printf("%s time ratio ours / independent library: %.2f\n", what,
-                times_[ours] / times_[oracle]);
-  }
-  std::map<std::string, double> times_;
-};
-
 }  // namespace
 
 int main(int argc, char **argv) {
-  benchmark::Initialize(&argc, argv);
-  RatioReporter reporter;
-  benchmark::RunSpecifiedBenchmarks(&reporter);
-  benchmark::Shutdown();
-  return 0;
+  RatioReporter reporter("independent library", {{"encode", "BM_EncodeOurs", "BM_EncodeOracle"},
+                                                 {"decode", "BM_DecodeOurs", "BM_DecodeOracle"}});
+  return RunWithRatios(argc, argv, reporter);
 }

@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 
+#include "core/clock.h"
 #include "core/log.h"
 #include "core/startup.h"
 #include "core/works.h"
@@ -79,6 +80,7 @@ int main(int argc, char **argv) {
 
   World world;
   SimContext context{root, &world, !options.noPacing, options.only, options.headless};
+  context.epoch = MonotonicMicros() / 1e6;  // one time 0 for the events and every device
   Simulation sim(options, context);
   if (!sim.Prepare(error)) return Fail(error);
   if (!sim.StartDevices(error)) return Fail(error);

@@ -13,6 +13,8 @@ packages=(
   fonts-dejavu-core fonts-dejavu-extra fonts-paratype
   # tests and benchmarks
   libgtest-dev libgmock-dev googletest libbenchmark-dev libturbojpeg0-dev
+  # the spectrum benchmark's baseline (linked by that benchmark only)
+  libfftw3-dev
   # kestra-sim's page (the HTTP library) and its browser test (headless
   # Chromium driven through its DevTools protocol)
   libcpp-httplib-dev chromium python3-websocket

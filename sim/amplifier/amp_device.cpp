@@ -63,7 +63,7 @@ bool AmpDevice::Start(std::string &error) {
   {
     std::lock_guard<std::mutex> lock(mutex_);
     firmware_.Model().SetCalibration(LoadCalibrationFile(PathsUnder(context_.root).configFile));
-    startMicros_ = MonotonicMicros();
+    startMicros_ = int64_t(DeviceEpoch(context_, MonotonicMicros() / 1e6) * 1e6);
     modelTime_ = 0;
   }
   if (!port_.Open(PortPath(), error)) return false;

@@ -64,6 +64,19 @@ std::string ErrorCodes(Works *works) {
   }
   return codes.empty() ? "none" : codes;
 }
+
+bool SelectBank(Works *works, const ScenarioEvent &ev, std::string &error) {
+  long bank = -1;
+  if (!ArgInt(ev, 0, bank, error)) return false;
+  int banks = works->cfg.MAXbank;
+  if (bank < 0 || bank >= banks) {
+    error = StrPrintf("'%s': unit bank takes a bank 0..%d", ev.text.c_str(), banks - 1);
+    return false;
+  }
+  SelectBanco(works, int(bank));
+  return true;
+}
+
 // The remote link as the unit sees it at the end of the run.
 void RemoteReport(Works *works, JsonWriter &json) {
   RemoteState &r = works->remote;
@@ -127,6 +140,8 @@ bool ControllerDevice::Apply(const ScenarioEvent &ev, std::string &error) {
     GoTune(works);
   } else if (ev.verb == "error-key") {
     GPIO_Errori(works);
+  } else if (ev.verb == "bank") {  // the memory bank N, as the bank key would choose it
+    return SelectBank(works, ev, error);
   } else if (ev.verb == "autotune") {
     bool on = !ev.args.empty() && ev.args[0] == "on";
     if (on)
@@ -142,7 +157,8 @@ bool ControllerDevice::Apply(const ScenarioEvent &ev, std::string &error) {
     ShowInfoPages(works, ev.args[0] == "on");
   } else {
     error = "'" + ev.text +
-            "': unit verbs are tune [fine], error-key, autotune on|off, view 1..5, info on|off";
+            "': unit verbs are tune [fine], error-key, bank N, autotune on|off, view 1..5, "
+            "info on|off";
     return false;
   }
   return true;

@@ -34,7 +34,7 @@ double Ft817Sim::Now() const {
 
 bool Ft817Sim::Start(std::string &error) {
   start_ = 0;
-  start_ = Now();
+  start_ = DeviceEpoch(context_, Now());
   wired_ = RadioWired(context_, Radio::Ft817);
   if (!wired_) return true;  // the bank's radio is the companion transceiver
   if (!port_.Open(SandboxDevicePath(context_.root, "CatSerialPort"), error)) return false;

@@ -60,7 +60,7 @@ double KeyboardDevice::Now() const { return (MonotonicMicros() - startMicros_) /
 
 bool KeyboardDevice::Start(std::string &error) {
   Stop();
-  startMicros_ = MonotonicMicros();
+  startMicros_ = int64_t(DeviceEpoch(context_, MonotonicMicros() / 1e6) * 1e6);
   if (!Plug(error)) return false;
   actions_.Start();
   return true;

@@ -50,7 +50,7 @@ double TransceiverSim::Now() const {
 
 bool TransceiverSim::Start(std::string &error) {
   start_ = 0;
-  start_ = Now();
+  start_ = DeviceEpoch(context_, Now());
   wired_ = RadioWired(context_, Radio::Transceiver);
   if (!wired_) return true;  // the bank's radio is the FT-817: this one is not connected
   if (!extIo_.Open(SandboxDevicePath(context_.root, "SerPort"), error)) return false;

@@ -1,9 +1,11 @@
 #include "sim/amplifier/amp_device.h"
+#include "sim/audio/audio_device.h"
 #include "sim/controller/controller_device.h"
 #include "sim/controller/screen_device.h"
 #include "sim/ft817/ft817.h"
 #include "sim/keyboard/keyboard_device.h"
 #include "sim/panel/panel_device.h"
+#include "sim/receiver/receiver_device.h"
 #include "sim/transceiver/transceiver.h"
 #include "sim/world/simulation.h"
 
@@ -16,5 +18,8 @@ std::vector<std::unique_ptr<SimDevice>> MakeDevices(const SimContext &context) {
   devices.push_back(std::make_unique<Ft817Sim>(context));
   devices.push_back(std::make_unique<PanelDevice>(context));
   devices.push_back(std::make_unique<KeyboardDevice>(context));
+  auto usb = std::make_shared<SimUsbBus>(context.root);
+  devices.push_back(std::make_unique<ReceiverDevice>(usb));
+  devices.push_back(std::make_unique<AudioDevice>(context, usb));
   return devices;
 }

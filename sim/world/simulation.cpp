@@ -15,7 +15,7 @@
 #include "sim/world/json.h"
 
 Simulation::Simulation(const SimOptions &options, const SimContext &context)
-    : options_(options), context_(context), t0_(MonotonicMicros() / 1e6) {}
+    : options_(options), context_(context), t0_(DeviceEpoch(context, MonotonicMicros() / 1e6)) {}
 
 Simulation::~Simulation() {
   RequestStop();

@@ -47,4 +47,14 @@ struct SimContext {
   bool pacing = true;  // bytes paced as on the real lines
   std::string only;    // the one device run alone (--only), else empty
   bool headless = false;
+  // The run's time 0, seconds of the monotonic clock: the scenario's events
+  // and every device's report times count from it. < 0: each device counts
+  // from its own start (devices made alone, in tests).
+  double epoch = -1;
 };
+
+// A device's time 0 (seconds of the monotonic clock): the run's, or its
+// own start `deviceStart`.
+inline double DeviceEpoch(const SimContext &context, double deviceStart) {
+  return context.epoch >= 0 ? context.epoch : deviceStart;
+}

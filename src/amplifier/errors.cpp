@@ -179,6 +179,10 @@ void GestErrore(Works *works) {
   LogErr(">>> ERRORI: GestErrore\n");
   if (ExistError(works, ERR_MICRO_RESET)) {
     InitMicroCmd(works);
+    // The restart also lost the band filter, the amplifier in line, the
+    // attenuator and the stored tune: the timer applies the whole frequency
+    // state again, as after a bank load.
+    works->core.forceFreq = -1;
     DeleteErrore(works, ERR_MICRO_RESET);
     LogErr("DELETE Err RESET MICRO\n");
   }
@@ -236,29 +240,26 @@ void GestErroreSerial(Works *works) {
   if (!ListEmpty(works)) VerificaEsistonoErrori(works);
 }
 
+namespace {
+// A remote thread that has ended (its flag '0') is started again; the flags
+// are the threads' run flags, changed under them.
+void RestartRemoteThread(Works *works, char &flag, void (*start)(Works *), const char *message) {
+  if (ReadSetupFlag(flag) != '0') return;
+  WriteSetupFlag(flag, '1');
+  LogErr("%s", message);
+  start(works);
+}
+}  // namespace
+
 void GestErroreRemote(Works *works) {
   SetupRecord &s = *works->cfg.setup;
   LogErr(">>> RESTART REMOTE: %i %i audio %x %x\n", int(works->core.remoteActive),
-         int(works->remote.remoteFault), s.EnableWrite, s.EnableRead);
+         int(works->remote.remoteFault), ReadSetupFlag(s.EnableWrite), ReadSetupFlag(s.EnableRead));
   if (works->core.remoteActive != 1 || works->remote.remoteFault != 1) return;
   LogErr(">>> RESTART REMOTE!\n");
   works->remote.remoteFault = 0;
-  if (s.EnableWrite == '0') {
-    s.EnableWrite = '1';
-    LogErr("start audio write\n");
-    StartThreadAudioWrite(works);
-  }
-  if (s.EnableRead == '0') {
-    s.EnableRead = '1';
-    LogErr("start audio read\n");
-    StartThreadAudioRead(works);
-  }
-  if (s.EnableCAT == '0') {
-    s.EnableCAT = '1';
-    StartThreadCAT(works);
-  }
-  if (s.EnableFFT == '0') {
-    s.EnableFFT = '1';
-    StartTAVOReadFFT(works);
-  }
+  RestartRemoteThread(works, s.EnableWrite, StartThreadAudioWrite, "start audio write\n");
+  RestartRemoteThread(works, s.EnableRead, StartThreadAudioRead, "start audio read\n");
+  RestartRemoteThread(works, s.EnableCAT, StartThreadCAT, "");
+  RestartRemoteThread(works, s.EnableFFT, StartTAVOReadFFT, "");
 }

@@ -12,7 +12,6 @@
 
 namespace {
 constexpr int ANTENNAS = 3;
-constexpr uint8_t AUTO_ANT_WAIT = 0x10, AUTO_ANT_DONE = 0x20;
 constexpr uint8_t ERR_MASK_ADDING = 1;
 constexpr uint8_t MICRO_RESET_SEEN = 1, MICRO_RESET_RAISED = 2;
 constexpr uint8_t HIGH_POWER = '1';
@@ -50,7 +49,7 @@ void ReplyAttenuator(Works *works, const ReplyText &r) {
 void ReplyAntennaValue(Works *works, const ReplyText &r) {
   if (!IsDigit(r.At(2))) return;
   works->link.anValue = r.At(2) - '0';
-  if (works->tuner.autoAntFlags & AUTO_ANT_WAIT) works->tuner.autoAntFlags |= AUTO_ANT_DONE;
+  if (works->tuner.autoAntFlags & ANT_ANSWER_WAIT) works->tuner.autoAntFlags |= ANT_ANSWER_DONE;
 }
 
 void ReplyMicroReset(Works *works, const ReplyText &r) {

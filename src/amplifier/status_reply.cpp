@@ -14,6 +14,7 @@
 #include "settings/calibration.h"
 #include "settings/temp_log.h"
 #include "tuner/auto_tune.h"
+#include "tuner/tune_word.h"
 
 namespace {
 // statusA
@@ -26,6 +27,7 @@ constexpr uint8_t C_PROTECTIONS = 0x1F, C_PWR_IN = 0x20, C_BAND = 0x40, C_MICRO_
 constexpr uint8_t PROT_RESET_NEEDED = 1, PROT_DISPLAY_CLEARED = 2;
 // micro-reset flags
 constexpr uint8_t MICRO_RESET_SEEN = 1, MICRO_RESET_RAISED = 2;
+constexpr uint8_t ATT_STAND_BY = 4;  // attenuator display state of a bypassed amplifier
 // AutoTuneMode: a tune request or hand-shake in progress
 constexpr uint8_t TUNE_HANDSHAKE_BITS = 0x1E;
 
@@ -95,11 +97,29 @@ void TrackAttenuator(Works *works) {
   LogErr("%s", TEXT[used]);
 }
 
+// A restarted microcontroller is back at its power-on settings: no band
+// filter, the first antenna, the amplifier bypassed, no pad, an empty tuner
+// word (no network: the tuner bypassed). The unit's picture follows, so that
+// it shows what the amplifier does and the reset of the error key sends
+// everything again.
+void TakePowerOnSettings(Works *works) {
+  LinkState &l = works->link;
+  works->cfg.filterMask = 0;
+  works->cfg.Attenuator = 0;
+  l.attReported = 0;
+  works->tuner.antennaIdx = 0;
+  works->tuner.tuneVal = 0;
+  ReadTnePar(works);
+  l.ampBypass = 1;
+  l.attDisplay = ATT_STAND_BY;
+}
+
 void TrackMicroReset(Works *works) {
   std::atomic<uint8_t> &flags = works->link.microResetFlags;
   if (!(works->link.statusC & C_MICRO_RESET) || (flags & MICRO_RESET_SEEN) == 0 ||
       (flags & MICRO_RESET_RAISED))
     return;
+  TakePowerOnSettings(works);
   AddErrore(works, ERR_MICRO_RESET);
   flags |= MICRO_RESET_RAISED;
   LogErr("Add Err RESET MICRO\n");

@@ -19,6 +19,7 @@
 #include "settings/calibration.h"
 #include "settings/fan_table.h"
 #include "settings/filters.h"
+#include "settings/safe_write.h"
 #include "settings/setup_record.h"
 #include "transceiver/tavo_params.h"
 #include "tuner/banks.h"
@@ -52,6 +53,7 @@ bool Pause(Works *works, int64_t seconds) {
 }
 
 void LoadSettingsAndTables(Works *works) {
+  RemoveInterruptedSaves();
   InitGlobalVar(works);
   CntIP = CntDNS = CntNetMask = CntGateway = 3;
   ReadConfigFile(works);
@@ -146,6 +148,7 @@ int KestraMain(const KestraHooks &hooks) {
   if (hooks.started) hooks.started(works.get());
 
   if (StartUnit(works.get())) {
+    if (hooks.up) hooks.up(works.get());
     while (works->core.running) SleepSeconds(1);
   }
   ShutDown(works.get());

@@ -9,6 +9,9 @@ struct KestraHooks {
   // Called once the record holds its defaults and settings, before the
   // threads start; the simulator keeps the pointer to watch and stop the unit.
   std::function<void(Works *)> started;
+  // Called once the start-up is over (the timer started), before the idle
+  // loop; not when the run flag dropped during the start-up.
+  std::function<void(Works *)> up;
   // Called after the orderly shutdown, while the record still exists.
   std::function<void(Works *)> stopped;
   // The start-up and closing pauses last a tenth of their time: for

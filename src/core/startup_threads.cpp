@@ -12,6 +12,7 @@
 #include "input/panel_mailbox.h"
 #include "platform/paths.h"
 #include "platform/shell.h"
+#include "settings/safe_write.h"
 
 namespace {
 constexpr uint8_t PANEL_COUNTDOWN = 0xB5;
@@ -54,6 +55,7 @@ void AggFWThread(Works *works) {
     SleepSeconds(1);
   }
   const Paths &paths = GetPaths();
+  std::lock_guard<std::mutex> lock(SettingsPartitionMutex());
   if (!RunShell(MountSettingsRwCommand())) {
     int err = errno;
     LogSys(LOG_PRIO_ERR, "can't mount rw %s/ error %d", paths.setDir.c_str(), err);

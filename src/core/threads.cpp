@@ -11,12 +11,15 @@
 #include "input/front_panel.h"
 #include "input/keyboard.h"
 #include "input/panel_mailbox.h"
+#include "remote/audio_capture.h"
+#include "remote/audio_playback.h"
 #include "remote/ws_client.h"
 #include "remote/ws_server.h"
 #include "settings/setup_record.h"
 #include "transceiver/cat_relay.h"
 #include "transceiver/cat_serial.h"
 #include "transceiver/ext_io.h"
+#include "transceiver/usb_stream.h"
 
 const ThreadBodies productThreadBodies = {
     .GPIO = GPIO,
@@ -28,10 +31,10 @@ const ThreadBodies productThreadBodies = {
     .Wsocket = Wsocket,
     .Wclient = Wclient,
     .Serial = Serial,
-    .th_scrivi = nullptr,
-    .th_leggi = nullptr,
+    .th_scrivi = th_scrivi,
+    .th_leggi = th_leggi,
     .Cat = Cat,
-    .TAVORead = nullptr,
+    .TAVORead = TAVORead,
     .CatSerial = CatSerial,
     .timer = timer,
 };
@@ -107,25 +110,26 @@ void StartThreadTAVO(Works *works) {
 }
 
 void StartThreadAudioWrite(Works *works) {
-  if (Setup(works).EnableWrite != '1') return;
+  if (ReadSetupFlag(Setup(works).EnableWrite) != '1') return;
   LogErr("Th_scrivi start\n");
   Launch(thrScrivi, threadBodies.th_scrivi, "th_scrivi", works);
 }
 
 void StartThreadAudioRead(Works *works) {
-  if (Setup(works).EnableRead != '1') return;
+  if (ReadSetupFlag(Setup(works).EnableRead) != '1') return;
   LogErr("Th_leggi start\n");
   Launch(thrLeggi, threadBodies.th_leggi, "th_leggi", works);
 }
 
 void StartThreadCAT(Works *works) {
-  if (Setup(works).EnableCAT != '1') return;
+  if (ReadSetupFlag(Setup(works).EnableCAT) != '1') return;
   LogErr("Cat.c start\n");
   Launch(thrCat, threadBodies.Cat, "Cat", works);
 }
 
 void StartTAVOReadFFT(Works *works) {
-  if (Setup(works).EnableFFT == '1') Launch(thrFFT, threadBodies.TAVORead, "TAVORead", works);
+  if (ReadSetupFlag(Setup(works).EnableFFT) == '1')
+    Launch(thrFFT, threadBodies.TAVORead, "TAVORead", works);
 }
 
 void StartThreadCATserial(Works *works) {
@@ -147,8 +151,8 @@ void StartThreadCommRemote(Works *works) {
   for (Remote r : {Remote{&s.EnableWrite, StartThreadAudioWrite},
                    Remote{&s.EnableRead, StartThreadAudioRead}, Remote{&s.EnableCAT, StartThreadCAT},
                    Remote{&s.EnableFFT, StartTAVOReadFFT}}) {
-    if (*r.flag != '0') continue;
-    *r.flag = '1';
+    if (ReadSetupFlag(*r.flag) != '0') continue;
+    WriteSetupFlag(*r.flag, '1');
     r.start(works);
   }
   writeSetup(works);
@@ -157,7 +161,8 @@ void StartThreadCommRemote(Works *works) {
 
 void ExitThreadRemote(Works *works) {
   SetupRecord &s = Setup(works);
-  s.EnableWrite = s.EnableRead = s.EnableCAT = s.EnableFFT = '0';
+  for (char *flag : {&s.EnableWrite, &s.EnableRead, &s.EnableCAT, &s.EnableFFT})
+    WriteSetupFlag(*flag, '0');
   SleepMillis(500);
   for (int32_t code : {ERR_AUDIO_READ, ERR_AUDIO_WRITE, ERR_REMOTE_USB, ERR_REMOTE_CAT})
     DeleteErrore(works, code);

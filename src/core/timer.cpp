@@ -92,16 +92,20 @@ void TakeFrequency(Works *works, const TavoParamsRecord &params) {
   }
 }
 
+// On a new frequency (or the force marker), and also when a bank load, reset
+// or amplifier restart has cleared the row last applied: filter, thresholds
+// and the automatic selection; "FA" only for a new frequency.
 void ApplyFrequencyChange(Works *works) {
   uint32_t freq = works->link.currentFreq;
-  if (freq == works->core.lastFreq && works->core.forceFreq != -1) return;
-  if (works->tuner.modeWorkIdx != MODE_GENERIC) IncPNTIn_CMDLinear(CMD_FA, works);
+  bool changed = freq != works->core.lastFreq || works->core.forceFreq == -1;
+  if (!changed && works->tuner.idxRowAntenna != -1) return;
+  if (changed && works->tuner.modeWorkIdx != MODE_GENERIC) IncPNTIn_CMDLinear(CMD_FA, works);
   SetFilterFromfreq(works);
   SearchCambioSoglie_TS(works);
   GestioneAntennaAutomatica(works);
   works->core.lastFreq = freq;
   works->core.forceFreq = 0;
-  works->tuner.fineTune = 0;
+  if (changed) works->tuner.fineTune = 0;
 }
 
 // Ends the handshake once the transceiver has settled for ten passes.
@@ -163,7 +167,7 @@ void FollowTransceiver(Works *works, const TavoParamsRecord &params, TimerContex
     works->core.tavoTx = transmitting ? 1 : 0;
     int32_t an = params.word[tavo::b11bit5];
     if (works->link.anValue != an && works->tuner.tuneStatus != 1 && !works->core.tavoTx &&
-        !(works->tuner.autoAntFlags & 0x30)) {
+        !(works->tuner.autoAntFlags & (ANT_ANSWER_WAIT | ANT_ANSWER_DONE))) {
       works->link.anValue = an;
       IncPNTIn_CMDLinear(CMD_AN, works);
     }

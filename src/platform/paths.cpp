@@ -17,6 +17,7 @@ Paths PathsUnder(const std::string &root) {
     *field = root + *field;
   }
   p.remotePasswordFile = root + p.remotePasswordFile;
+  p.usbDevicesDir = root + p.usbDevicesDir;
   return p;
 }
 

@@ -36,6 +36,8 @@ struct Paths {
   std::string keyboardGlob = "/dev/input/by-id/*-event-kbd";
   std::string catPortGlob = "/dev/VORNCAT*";
   std::string urandom = "/dev/urandom";
+  // The kernel's list of attached USB devices (idVendor, idProduct in each).
+  std::string usbDevicesDir = "/sys/bus/usb/devices";
 
   // System configuration.
   std::string networkInterfaces = "/etc/network/interfaces";

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <mutex>
 
+#include "remote/audio_state.h"
+
 struct OpusEncoder;
 struct OpusDecoder;
 
@@ -31,6 +33,7 @@ struct RemoteState {
   std::atomic<int32_t> AudioCompress{0};  // Opus bitrate; 0 = no compression
   std::atomic<int32_t> AudioBuffers{0};
   std::atomic<uint8_t> remoteFault{0};
+  AudioState audio;
   std::mutex wsConnMutex;  // the WebSocket connection
   std::mutex wsSendMutex;  // held around every frame written to the peer
 };

@@ -5,6 +5,8 @@
 
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
+#include <vector>
 
 #include "core/log.h"
 #include "platform/paths.h"
@@ -13,6 +15,8 @@
 void (*settingsWriteAfterTempHook)(const std::string &tempPath) = nullptr;
 
 namespace {
+const std::string TEMP_SUFFIX = ".tmp";  // the new content before it replaces the file
+
 bool MountRw() {
   if (RunShell(MountSettingsRwCommand())) return true;
   int err = errno;
@@ -49,28 +53,30 @@ void SyncDirectory(const std::string &path) {
   close(dir);
 }
 
-bool ReplaceFile(const std::string &path, const std::string &content) {
-  std::string temp = path + ".tmp";
+enum class Replaced { Done, OpenFailed, WriteFailed };
+
+Replaced ReplaceFile(const std::string &path, const std::string &content) {
+  std::string temp = path + TEMP_SUFFIX;
   int fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
   if (fd < 0) {
     LogSys(LOG_PRIO_ERR, "can't open %s for writing: %s", temp.c_str(), strerror(errno));
-    return false;
+    return Replaced::OpenFailed;
   }
   bool ok = WriteAll(fd, content) && fsync(fd) == 0;
   ok = (close(fd) == 0) && ok;
   if (!ok) {
     LogSys(LOG_PRIO_ERR, "can't write %s: %s", temp.c_str(), strerror(errno));
     unlink(temp.c_str());
-    return false;
+    return Replaced::WriteFailed;
   }
   if (settingsWriteAfterTempHook) settingsWriteAfterTempHook(temp);
   if (rename(temp.c_str(), path.c_str()) != 0) {
     LogSys(LOG_PRIO_ERR, "can't replace %s: %s", path.c_str(), strerror(errno));
     unlink(temp.c_str());
-    return false;
+    return Replaced::WriteFailed;
   }
   SyncDirectory(path);
-  return true;
+  return Replaced::Done;
 }
 
 bool AppendFile(const std::string &path, const std::string &text) {
@@ -86,25 +92,55 @@ bool AppendFile(const std::string &path, const std::string &text) {
 }
 }  // namespace
 
-// A failed open leaves the partition writable, as it always has: the next
-// successful save remounts it read-only.
-bool WriteSettingsFile(const std::string &path, const std::string &content) {
+std::mutex &SettingsPartitionMutex() {
+  static std::mutex mutex;
+  return mutex;
+}
+
+bool WriteSettingsFile(const std::string &path, const std::string &content,
+                       OnOpenFailure onOpenFailure) {
+  std::lock_guard<std::mutex> lock(SettingsPartitionMutex());
   if (!MountRw()) return false;
-  if (!ReplaceFile(path, content)) return false;
+  Replaced result = ReplaceFile(path, content);
+  if (result == Replaced::OpenFailed && onOpenFailure == OnOpenFailure::LeaveWritable) return false;
   MountRo();
-  return true;
+  return result == Replaced::Done;
 }
 
 bool AppendSettingsFile(const std::string &path, const std::string &text) {
+  std::lock_guard<std::mutex> lock(SettingsPartitionMutex());
   if (!MountRw()) return false;
-  if (!AppendFile(path, text)) return false;
+  bool ok = AppendFile(path, text);
   MountRo();
-  return true;
+  return ok;
 }
 
 SettingsCommand RunSettingsCommand(const std::string &command) {
+  std::lock_guard<std::mutex> lock(SettingsPartitionMutex());
   if (!MountRw()) return SettingsCommand::NotWritable;
   bool ok = RunShell(command);
   MountRo();
   return ok ? SettingsCommand::Done : SettingsCommand::Failed;
+}
+
+void RemoveInterruptedSaves() {
+  const std::string &dir = GetPaths().setDir;
+  std::vector<std::string> left;
+  std::error_code ec;
+  for (const auto &entry : std::filesystem::directory_iterator(dir, ec)) {
+    std::string name = entry.path().filename().string();
+    if (name.size() > TEMP_SUFFIX.size() &&
+        name.compare(name.size() - TEMP_SUFFIX.size(), TEMP_SUFFIX.size(), TEMP_SUFFIX) == 0)
+      left.push_back(entry.path().string());
+  }
+  if (left.empty()) return;
+  std::lock_guard<std::mutex> lock(SettingsPartitionMutex());
+  if (!MountRw()) return;
+  for (const std::string &path : left) {
+    if (unlink(path.c_str()) == 0)
+      LogSys(LOG_PRIO_INFO, "removed %s, left by an interrupted save", path.c_str());
+    else
+      LogSys(LOG_PRIO_ERR, "can't remove %s: %s", path.c_str(), strerror(errno));
+  }
+  MountRo();
 }

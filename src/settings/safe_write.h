@@ -3,10 +3,21 @@
 // read-write, write, remount it read-only. A file is replaced through a
 // temporary file in the same directory that is flushed to disk and renamed
 // over the old one, so a power cut mid-save leaves either file whole.
+#include <mutex>
 #include <string>
 
-// Replaces `path` with `content`. False when nothing was written.
-bool WriteSettingsFile(const std::string &path, const std::string &content);
+// One lock serialises every write under the settings partition (the whole
+// remount, write, remount sequence), whatever thread saves.
+std::mutex &SettingsPartitionMutex();
+
+// What a failed open of the new file leaves: the partition read-only again,
+// as after every other attempt, or writable (setup.txt, by its own rule).
+enum class OnOpenFailure { RemountReadOnly, LeaveWritable };
+
+// Replaces `path` with `content`. False when nothing was written; the
+// partition is remounted read-only after the attempt (see OnOpenFailure).
+bool WriteSettingsFile(const std::string &path, const std::string &content,
+                       OnOpenFailure onOpenFailure = OnOpenFailure::RemountReadOnly);
 
 // Appends `text` to `path` (creating it), for logs kept on the partition.
 bool AppendSettingsFile(const std::string &path, const std::string &text);
@@ -16,6 +27,10 @@ bool AppendSettingsFile(const std::string &path, const std::string &text);
 // writable and nothing was run.
 enum class SettingsCommand { NotWritable, Failed, Done };
 SettingsCommand RunSettingsCommand(const std::string &command);
+
+// Removes the temporary files that saves interrupted by a power cut left in
+// the settings directory (at start-up, before anything saves).
+void RemoveInterruptedSaves();
 
 // Test hook: called after the temporary file is complete and before the rename.
 extern void (*settingsWriteAfterTempHook)(const std::string &tempPath);

@@ -10,6 +10,7 @@
 #include "core/works.h"
 #include "platform/paths.h"
 #include "settings/safe_write.h"
+#include "settings/setting_ranges.h"
 #include "settings/setup_record.h"
 
 namespace {
@@ -43,6 +44,8 @@ struct KeyDef {
 int Scaled(double value, int scale) { return static_cast<int>(std::lround(value * scale)); }
 
 SettingsState &Cfg(Works *w) { return w->cfg; }
+
+const char NUM_BANCO_DEFAULT[] = "1";
 
 // In the order the file is written.
 const KeyDef KEYS[] = {
@@ -158,8 +161,8 @@ const KeyDef KEYS[] = {
     {"TUNEenabled", FIELD(TUNEenabled), Kind::Integer, "0",
      [](Works *w) { return int(Cfg(w).TUNEenabled); },
      [](Works *w, int v) { Cfg(w).TUNEenabled = uint8_t(v & 0xff); }},
-    {"NumBanco", FIELD(NumBanco), Kind::Integer, "1", [](Works *w) { return int(Cfg(w).NumBanco); },
-     [](Works *w, int v) { Cfg(w).NumBanco = v; }},
+    {"NumBanco", FIELD(NumBanco), Kind::Integer, NUM_BANCO_DEFAULT,
+     [](Works *w) { return int(Cfg(w).NumBanco); }, [](Works *w, int v) { Cfg(w).NumBanco = v; }},
     {"GMpar1", FIELD(GMpar1), Kind::Integer, "2", [](Works *w) { return int(Cfg(w).GMpar1); },
      [](Works *w, int v) { Cfg(w).GMpar1 = v; }},
     {"GMpar2", FIELD(GMpar2), Kind::Integer, "100", [](Works *w) { return int(Cfg(w).GMpar2); },
@@ -171,8 +174,8 @@ const KeyDef KEYS[] = {
      [](Works *, int v) { PeakDecrement = v / 10.0; }},
     {"Peak_TimeDec", FIELD(Peak_TimeDec), Kind::Integer, "1",
      [](Works *) { return int(PeakDecrementTime); }, [](Works *, int v) { PeakDecrementTime = v; }},
-    {"Peak_Time", FIELD(Peak_Time), Kind::Integer, "3000", [](Works *) { return int(TimerPeakSec); },
-     [](Works *, int v) { TimerPeakSec = v; }},
+    {"Peak_Time", FIELD(Peak_Time), Kind::Integer, "3000",
+     [](Works *) { return int(TimerPeakSec); }, [](Works *, int v) { TimerPeakSec = v; }},
     {"MAXbank", FIELD(MAXbank), Kind::Integer, "3", [](Works *w) { return int(Cfg(w).MAXbank); },
      [](Works *w, int v) { Cfg(w).MAXbank = v; }},
     {"BTN_longpress_Time", FIELD(BTN_longpress_Time), Kind::Integer, "5",
@@ -199,15 +202,29 @@ const KeyDef KEYS[] = {
 };
 #undef FIELD
 
-char *Field(Works *works, const KeyDef &k) {
-  return reinterpret_cast<char *>(works->cfg.setup) + k.offset;
+char *Field(SetupRecord &record, const KeyDef &k) {
+  return reinterpret_cast<char *>(&record) + k.offset;
 }
+
+char *Field(Works *works, const KeyDef &k) { return Field(*works->cfg.setup, k); }
 
 void StoreText(char *field, size_t capacity, const char *value) {
   snprintf(field, capacity, "%s", value);  // longer values are cut to the field
 }
 
-void ApplyValue(Works *works, const KeyDef &k, const char *value) {
+// A number outside the setting's range (or none where one is due) gives way
+// to the default, with one line that names the key and the value.
+const char *CheckedValue(const KeyDef &k, const char *value) {
+  const SettingRange *range = SettingRangeOf(k.key);
+  if (!range || (k.kind == Kind::Flag && !value[0])) return value;
+  if (SettingNumber(*range, k.kind == Kind::Flag, value)) return value;
+  LogSys(LOG_PRIO_ERR, "%s: '%s' is not in %ld..%ld, %s used", k.key, value, range->lo, range->hi,
+         k.defaultValue);
+  return k.defaultValue;
+}
+
+void ApplyValue(Works *works, const KeyDef &k, const char *given) {
+  const char *value = CheckedValue(k, given);
   if (k.kind == Kind::Flag) {
     if (!value[0]) return;  // an empty flag keeps its value
     Field(works, k)[0] = value[0];
@@ -242,14 +259,17 @@ void RefreshFromMirrors(Works *works) {
   }
 }
 
+// The line of `k`: run flags change under it (read as single bytes), a text
+// is taken no further than its field.
 std::string FileLine(Works *works, const KeyDef &k) {
   std::string value;
+  const char *field = Field(works, k);
   if (!k.capacity)
     value = std::to_string(k.get(works));
   else if (k.kind == Kind::Flag)
-    value.assign(1, Field(works, k)[0]);
+    value.assign(1, ReadSetupFlag(Field(works, k)[0]));
   else
-    value = Field(works, k);
+    value.assign(field, strnlen(field, k.capacity));
   return std::string(k.key) + ": " + value + "\n";
 }
 
@@ -268,7 +288,7 @@ void LogSetting(Works *works, const KeyDef &k) {
 
 // The line without its one trailing "\n" and then one trailing "\r"; at most
 // 99 characters are taken, the rest of an overlong line is skipped.
-bool NextLine(std::ifstream &in, std::string &line) {
+bool NextLine(std::istream &in, std::string &line) {
   if (!std::getline(in, line)) return false;
   if (!line.empty() && line.back() == '\r') line.pop_back();
   if (line.size() > 99) line.resize(99);
@@ -301,15 +321,30 @@ void readSetup(Works *works) {
     LogSys(LOG_PRIO_ERR, "can't open %s", path.c_str());
     return;
   }
-  std::string line;
-  while (NextLine(in, line)) ApplyLine(works, line);
+  ApplySetupText(works, in);
   in.close();
   for (const KeyDef &k : KEYS) LogSetting(works, k);
 }
 
+void ApplySetupText(Works *works, std::istream &in) {
+  std::lock_guard<std::mutex> lock(works->cfg.setupMutex);
+  std::string line;
+  while (NextLine(in, line)) ApplyLine(works, line);
+  // The bank is one of the banks there are (MAXbank may follow NumBanco).
+  SettingsState &cfg = works->cfg;
+  if (cfg.NumBanco < cfg.MAXbank) return;
+  LogSys(LOG_PRIO_ERR, "NumBanco: '%d' is no bank below MAXbank %d, %s used", int(cfg.NumBanco),
+         int(cfg.MAXbank), NUM_BANCO_DEFAULT);
+  cfg.NumBanco = atoi(NUM_BANCO_DEFAULT);
+  StoreText(cfg.setup->NumBanco, sizeof cfg.setup->NumBanco, NUM_BANCO_DEFAULT);
+}
+
+// One save at a time: the record is refreshed from the mirrors and
+// formatted under its lock, so that the file never mixes two states of it.
 bool writeSetup(Works *works) {
+  std::lock_guard<std::mutex> lock(works->cfg.setupMutex);
   RefreshFromMirrors(works);
   std::string content;
   for (const KeyDef &k : KEYS) content += FileLine(works, k);
-  return WriteSettingsFile(GetPaths().setupFile, content);
+  return WriteSettingsFile(GetPaths().setupFile, content, OnOpenFailure::LeaveWritable);
 }

@@ -2,6 +2,7 @@
 // The values of setup.txt as fixed character fields, in record order: flags
 // are one character '1'/'0', texts are NUL-terminated within their capacity.
 #include <atomic>
+#include <iosfwd>
 
 struct SetupRecord {
   char EnableKeyb, EnableSpi, EnableTouch, DelayedTouch, EnableRead, EnableWrite, EnableCAT;
@@ -57,6 +58,9 @@ struct Works;
 void initSetup(Works *works);
 // Defaults, then the file; creates the file when it is missing.
 void readSetup(Works *works);
+// The lines of a setup file onto the record and its mirrors; numbers out of
+// their ranges give way to the defaults, each with one log line.
+void ApplySetupText(Works *works, std::istream &in);
 // Refreshes the record from the mirrors and rewrites the whole file.
 bool writeSetup(Works *works);
 

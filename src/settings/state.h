@@ -26,6 +26,9 @@ constexpr int FILTER_ROWS = 8;
 
 struct SettingsState {
   SetupRecord *setup = nullptr;
+  // Held while setup.txt is applied to the record, and while a save
+  // refreshes the record from the mirrors, takes its snapshot and writes it.
+  std::mutex setupMutex;
 
   // Numeric mirrors of setup.txt; the mirror wins when the file is written.
   std::atomic<uint8_t> EnablePwrPeak{0};

@@ -31,9 +31,6 @@ constexpr size_t PAYLOAD_BUFFER = 2000;
 // AutoTuneMode bits of the tune handshake with the timer.
 constexpr uint8_t HS_RX_REQUEST = 0x04, HS_RX_SENT = 0x08;
 constexpr uint8_t HS_TX_REQUEST = 0x20, HS_TX_SENT = 0x40;
-// tuneCtrlFlags bits of the manual-tune key.
-constexpr uint8_t TC_PENDING = 0x01, TC_TRANSMIT = 0x02;
-constexpr uint8_t TC_ANTENNA_WAIT = 0x10, TC_ANTENNA_DONE = 0x20;
 
 const char RX_COMMAND[] = "RX;";
 const char TX_COMMAND[] = "TU120;TX2;";
@@ -61,30 +58,35 @@ void ServeTuneHandshake(Works *works) {
     mode.fetch_or(HS_RX_SENT);
   }
   bits = mode;
-  if (bits & HS_TX_REQUEST) {
-    SendToTransceiver(works, TX_COMMAND);
-    LogErr("SENT TAVO TX2;! (0x%x)\n", bits);
-    mode.fetch_and(uint8_t(~HS_TX_REQUEST));
-    mode.fetch_or(HS_TX_SENT);
+  if (!(bits & HS_TX_REQUEST)) return;
+  mode.fetch_and(uint8_t(~HS_TX_REQUEST));
+  // A carrier only for a running tune: one asked for as a tune ended or was
+  // refused would leave the transceiver transmitting.
+  if (works->tuner.tuneStatus == 0) {
+    LogErr("TAVO TX2 not sent: no tune runs (0x%x)\n", bits);
+    return;
   }
+  SendToTransceiver(works, TX_COMMAND);
+  LogErr("SENT TAVO TX2;! (0x%x)\n", bits);
+  mode.fetch_or(HS_TX_SENT);
 }
 
 void ServeManualTune(Works *works) {
-  std::atomic<uint8_t> &flags = works->trx.tuneCtrlFlags;
+  std::atomic<uint8_t> &flags = works->tuner.autoAntFlags;
   uint8_t bits = flags;
-  if (!(bits & TC_PENDING)) return;
-  if (!(bits & TC_TRANSMIT)) {
+  if (!(bits & TEST_TX_REQUEST)) return;
+  if (!(bits & TEST_TX_ON)) {
     SendToTransceiver(works, RX_COMMAND);
     LogErr("SENT TAVO RX...\n");
     works->trx.rxHoldoff = RX_HOLDOFF;
-    flags.fetch_and(uint8_t(~TC_PENDING));
+    flags.fetch_and(uint8_t(~TEST_TX_REQUEST));
     return;
   }
   // Not while the amplifier is still answering an antenna change.
-  if (bool(bits & TC_ANTENNA_WAIT) != bool(bits & TC_ANTENNA_DONE)) return;
+  if (bool(bits & ANT_ANSWER_WAIT) != bool(bits & ANT_ANSWER_DONE)) return;
   SendToTransceiver(works, TX_COMMAND);
   LogErr("SENT TAVO TX2...\n");
-  flags.fetch_and(uint8_t(~TC_PENDING));
+  flags.fetch_and(uint8_t(~TEST_TX_REQUEST));
 }
 }  // namespace
 

@@ -8,14 +8,12 @@
 
 #include "core/log.h"
 #include "core/works.h"
-#include "platform/shell.h"
+#include "platform/usb.h"
 #include "settings/setup_record.h"
 #include "transceiver/cat_port.h"
 #include "transceiver/cat_relay.h"
 
 namespace {
-constexpr size_t PIPE_LINE = 200;
-
 // The search's "DT;" and its answer would race with a running relay on the
 // same port: a port the relay holds counts as found.
 bool CatPortAnswers(Works *works) {
@@ -28,11 +26,7 @@ bool CatPortAnswers(Works *works) {
 }
 }  // namespace
 
-// Until the simulated USB bus exists, presence is read from the device list.
-bool ReceiverOnUsb() {
-  std::string id = StrPrintf("ID %04x:%04x", RECEIVER_USB_VENDOR, RECEIVER_USB_PRODUCT);
-  return ReadShell("lsusb").find(id) != std::string::npos;
-}
+bool ReceiverOnUsb() { return UsbDevicePresent(RECEIVER_USB_VENDOR, RECEIVER_USB_PRODUCT); }
 
 int Find_Remote_Settings(Works *works) {
   if (!ReceiverOnUsb()) return 1;
@@ -43,11 +37,6 @@ int Find_Remote_Settings(Works *works) {
   return VerifyAudioTAVO(works) == 0 ? 3 : 0;
 }
 
-int VerifyAudioTAVO(Works *) {
-  std::string count = ReadShell("lsusb|grep 0d8c:01af |wc -l", PIPE_LINE);
-  if (count.empty()) {
-    LogErr("Error opening pipe.\n");
-    return 0;
-  }
-  return atoi(count.c_str());
-}
+// The kernel's device list rather than a shell pipeline: playback asks 100
+// times a second.
+int VerifyAudioTAVO(Works *) { return CountUsbDevices(AUDIO_CODEC_VENDOR, AUDIO_CODEC_PRODUCT); }

@@ -30,9 +30,6 @@ struct TransceiverState {
   std::atomic<int32_t> serFD{-1};
   std::atomic<int32_t> extIoHoldoff{0};  // ms; no new link time-out is reported while non-zero
   std::atomic<int32_t> rxHoldoff{0};     // set when "RX;" answers a user request
-  // Manual-tune requests of the key dispatch: 0x01 pending, 0x02 transmit
-  // (else receive), 0x10 the amplifier's antenna answer awaited, 0x20 it came.
-  std::atomic<uint8_t> tuneCtrlFlags{0};
 
   // FT-817 poller and the companion transceiver's CAT port.
   std::atomic<int32_t> catSerFD{-1};

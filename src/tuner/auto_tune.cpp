@@ -13,7 +13,7 @@
 #include "tuner/tune_memory.h"
 #include "tuner/tune_word.h"
 
-TuneParam tuneParam, miglioretuneParam, vTuneParam[TUNE_HISTORY];
+TuneParam tuneParam, miglioretuneParam, steeringTuneParam, vTuneParam[TUNE_HISTORY];
 int cnttune, cnttunefine;
 
 const int SWRTimeoutCICLI[TUNE_CYCLE_CHOICES] = {600, 400, 300, 200, 100};
@@ -25,6 +25,9 @@ constexpr float SWR_HI_PROTECTION = 100.0f;
 constexpr float SWR_NO_READING = 0.01f;  // at or below: no carrier was measured
 constexpr float SWR_STORE_MAX = 6.0f;
 constexpr uint8_t STATUS_B_HI_SWR = 0x02;
+// AutoTuneMode bits of the tune handshake.
+constexpr uint8_t AT_AUTO = 0x01, AT_RECEIVE = 0x04, AT_REQUEST = 0x10, AT_ASK_CARRIER = 0x20,
+                  AT_CARRIER_ASKED = 0x40;
 
 std::string NetworkTag(uint32_t word) {
   std::string tag;
@@ -35,6 +38,31 @@ std::string NetworkTag(uint32_t word) {
 
 bool Measured(float swr) { return swr > SWR_NO_READING; }
 
+// The step measured last tripped the high-SWR protection.
+bool stepTripped = false;
+
+// Takes the step just measured into the steering and, unless it tripped the
+// protection, into the best; true when it became the best. A step without a
+// reading (no carrier) is neither.
+bool NoteBest() {
+  if (!Measured(tuneParam.swr)) return false;
+  if (tuneParam.swr < steeringTuneParam.swr) steeringTuneParam = tuneParam;
+  if (stepTripped || tuneParam.swr >= miglioretuneParam.swr) return false;
+  miglioretuneParam = tuneParam;
+  return true;
+}
+
+// Sets the tuner to `p` and shows its readings.
+void PutBack(Works *works, const TuneParam &p) {
+  TunerState &t = works->tuner;
+  tuneParam = p;
+  works->link.swr = p.swr;
+  works->link.pwrFwd = p.fwd;
+  t.valL = p.L;
+  t.valC = p.C;
+  t.tuneVal = p.tuneVal;
+}
+
 // Steps 1 to 4 of a measurement: the SWR of the setting sent before, the
 // diagnostic line, the counter. A tripped high-SWR protection is cleared by
 // the link before the next step (tuneStatus 2).
@@ -42,10 +70,11 @@ std::string Measure(Works *works) {
   TunerState &t = works->tuner;
   bool protection = works->link.statusB & STATUS_B_HI_SWR;
   float swr = works->link.swr;
+  stepTripped = protection;
   if (protection) {
-    // The meters still read the setting, at the power the tripped amplifier
-    // lets through: the search keeps that reading, so that it can tell a
-    // poor setting from a worse one. Only a step without a reading is the worst.
+    // The meters still read the setting: the search steers by that reading,
+    // so that it can tell a poor setting from a worse one. Only a step
+    // without a reading is the worst.
     if (!Measured(swr)) swr = SWR_HI_PROTECTION;
     t.tuneStatus = 2;
   }
@@ -75,9 +104,7 @@ void EndAtCycleLimit(Works *works) {
 }  // namespace
 
 void CtrlNuovoTune() {
-  // A step without a reading (no carrier) never becomes the best.
-  if (Measured(tuneParam.swr) && tuneParam.swr < miglioretuneParam.swr)
-    miglioretuneParam = tuneParam;
+  NoteBest();
   for (int i = TUNE_HISTORY - 1; i > 0; i--) vTuneParam[i] = vTuneParam[i - 1];
   vTuneParam[0] = tuneParam;
 }
@@ -89,11 +116,13 @@ int TuneStep(Works *works) {
   float target = works->cfg.SWRescAutoTune;
   LogErr(" SWResc  %05.2f SWR[1] %05.2f SWR[0] %05.2f\n", target, vTuneParam[1].swr,
          vTuneParam[0].swr);
-  if (t.scanAttivo > 0 && t.nCampioni >= 0 && t.nCampioni < TUNE_SAMPLES)
+  if (t.scanAttivo > 0 && t.nCampioni >= 0 && t.nCampioni < TUNE_SAMPLES) {
     t.campioniSWR[t.nCampioni] = tuneParam.swr;
+    t.campioniTripped[t.nCampioni] = stepTripped;
+  }
   t.nCampioni++;
   float swr = tuneParam.swr;
-  if (swr < target && Measured(swr)) {
+  if (swr < target && Measured(swr) && !stepTripped) {
     LogErr("ESC AUTO TUNE TARGET FOUND! %05.2f ( %01.4f) FOUND!\n", swr, swr);
     TuneEnd(works);
     EscAutoTune(works, 1);
@@ -104,16 +133,14 @@ int TuneStep(Works *works) {
 
 void TuneStepComplete(Works *works) {
   LogErr("%s\n", Measure(works).c_str());
-  if (Measured(tuneParam.swr) && tuneParam.swr < miglioretuneParam.swr) {
-    miglioretuneParam = tuneParam;
+  if (NoteBest())
     LogErr("MIGLIORE:SWR %05.2f L %04d C %04d\n", tuneParam.swr, tuneParam.L, tuneParam.C);
-  }
 }
 
 void Clr_vTuneParam(Works *works) {
   LogErr("TUNE CLEAR\n");
   works->tuner.swrFinale = 0;
-  tuneParam = miglioretuneParam = {SWR_UNKNOWN, 0, 0, 0, 0};
+  tuneParam = miglioretuneParam = steeringTuneParam = {SWR_UNKNOWN, 0, 0, 0, 0};
   for (TuneParam &p : vTuneParam) p = tuneParam;
 }
 
@@ -126,23 +153,21 @@ void Clr_vTuneParam_fast(Works *works) {
   float best = miglioretuneParam.swr;
   if (!Measured(best) || best >= SWR_UNKNOWN)
     miglioretuneParam = {SWR_UNKNOWN, 0, t.valL, t.valC, t.tuneVal};
+  steeringTuneParam = miglioretuneParam;
 }
 
 void TuneEnd(Works *works) {
   TunerState &t = works->tuner;
   const TuneParam &b = miglioretuneParam;
-  tuneParam = b;
-  works->link.swr = b.swr;
-  works->link.pwrFwd = b.fwd;
-  t.valL = b.L;
-  t.valC = b.C;
-  t.tuneVal = b.tuneVal;
+  PutBack(works, b);
   t.swrFinale = b.swr;
   LogErr("%s", (StrPrintf("miglioretuneParam %d-%d) SWR %05.2f FRW %05.2f L%4d C%4d T %08x ",
                           cnttune, int(t.statoTune), b.swr, b.fwd, b.L, b.C, b.tuneVal) +
                 NetworkTag(b.tuneVal) + StrPrintf(" (==>SWR %05.2f) TuneEnd\n", b.swr))
                    .c_str());
 }
+
+void ReturnToSteering(Works *works) { PutBack(works, steeringTuneParam); }
 
 void EscAutoTune(Works *works, int store) {
   TunerState &t = works->tuner;
@@ -156,7 +181,11 @@ void EscAutoTune(Works *works, int store) {
   IncPNTIn_CMDLinear(CMD_AT, works);
   cnttune = 0;
   std::atomic<uint8_t> &mode = works->cfg.AutoTuneMode;
-  if (mode & 0x01) mode |= 0x04;  // the extended-IO link returns the transceiver to receive
+  // The extended-IO link returns the transceiver to receive: with automatic
+  // tune on, and also whenever a carrier was asked for (automatic tune
+  // turned off during the tune); a carrier not yet asked for is not.
+  if (mode & (AT_AUTO | AT_REQUEST | AT_ASK_CARRIER | AT_CARRIER_ASKED)) mode |= AT_RECEIVE;
+  mode &= uint8_t(~AT_ASK_CARRIER);
   works->cfg.idxSogliaTS = -1;
   LogErr("------- Esc AutoTune (0x%x)\n", unsigned(mode));
   t.tuneStatus = 0;

@@ -27,10 +27,16 @@ constexpr int TUNE_FAST_FIRST = 450;
 
 // The search record, guarded by works->tuner.tuneMutex.
 extern TuneParam tuneParam;                 // measurement of the current step
-extern TuneParam miglioretuneParam;         // best so far
+extern TuneParam miglioretuneParam;         // best so far: put back and stored
+extern TuneParam steeringTuneParam;         // lowest reading so far (see below)
 extern TuneParam vTuneParam[TUNE_HISTORY];  // [0] newest
 extern int cnttune;                         // measurements of the tune, also the limit counter
 extern int cnttunefine;                     // steps of the fine phases of the complete search
+
+// A step that tripped the high-SWR protection is read at the reduced power
+// the tripped amplifier lets through: the searches move around the lowest
+// reading (steeringTuneParam), tripped or not, but miglioretuneParam never
+// holds a tripped step, so such a setting is never put back or stored.
 
 // Measurement limits chosen by AutoTuneMaxCicli, and their menu labels.
 extern const int SWRTimeoutCICLI[TUNE_CYCLE_CHOICES];
@@ -48,5 +54,7 @@ void Clr_vTuneParam(Works *works);
 void Clr_vTuneParam_fast(Works *works);
 // Puts the best setting back.
 void TuneEnd(Works *works);
+// Puts the steering setting into the tuner, to go on searching around it.
+void ReturnToSteering(Works *works);
 // Ends (or aborts) the tune; store = 1 stores a good enough result.
 void EscAutoTune(Works *works, int store);

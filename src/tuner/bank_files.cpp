@@ -11,6 +11,7 @@
 #include "settings/safe_write.h"
 #include "settings/table_line.h"
 #include "tuner/tune_memory.h"
+#include "tuner/tune_word.h"
 
 namespace {
 struct BandDefault {
@@ -59,6 +60,15 @@ int InterfaceOfLine(const char *line, int current) {
   return current;
 }
 
+// A column of a row that becomes a command: a value outside its range
+// gives way to the column's default, with one log line.
+uint8_t RowColumn(const AntennaRow &row, const char *column, long value, long hi, uint8_t dflt) {
+  if (value >= 0 && value <= hi) return static_cast<uint8_t>(value);
+  LogSys(LOG_PRIO_ERR, "antenna table, row %s: %s %ld is not in 0..%ld, %d used", row.Band, column,
+         value, hi, dflt);
+  return dflt;
+}
+
 void ParseAntennaRow(const char *line, AntennaRow &row) {
   size_t len = strlen(line), name = 0;
   while (name < BAND_NAME_MAX && line[name] && !isblank(static_cast<unsigned char>(line[name])))
@@ -69,11 +79,23 @@ void ParseAntennaRow(const char *line, AntennaRow &row) {
   NumberCursor n{line + (name + 1 < len ? name + 1 : len)};
   row.fStart = static_cast<int32_t>(n.Unsigned());
   row.fStop = static_cast<int32_t>(n.Unsigned());
-  row.AmpEnable = static_cast<uint8_t>(n.Decimal());
-  row.Ant = static_cast<uint8_t>(n.Decimal());
-  row.Atu = static_cast<uint8_t>(n.Decimal());
-  row.Att = static_cast<uint8_t>(n.Decimal());
+  // The defaults are those of a new table: amplifier and tuner bypassed.
+  row.AmpEnable = RowColumn(row, "AmpEnable", n.Decimal(), 1, 0);
+  row.Ant = RowColumn(row, "Ant", n.Decimal(), TUNE_ANTENNAS, 1);
+  row.Atu = RowColumn(row, "Atu", n.Decimal(), 1, 1);
+  row.Att = RowColumn(row, "Att", n.Decimal(), ATT_STEPS - 1, 0);
   row.Pwr = n.Real();
+}
+
+// An entry whose network, L or C the tuner word cannot hold is not loaded:
+// it would never be sent as it is stored.
+bool EntryInRange(long idx, long modo, long L, long C) {
+  if (modo >= 0 && modo <= TUNE_MODE_BYPASS && L >= 0 && L <= TUNE_LC_MAX && C >= 0 &&
+      C <= TUNE_LC_MAX)
+    return true;
+  LogSys(LOG_PRIO_ERR, "ATU table, index %ld: network %ld, L %ld, C %ld out of range, not loaded",
+         idx, modo, L, C);
+  return false;
 }
 
 const char *InterfaceLine(int modeWorkIdx) {
@@ -152,11 +174,13 @@ void ReadAtuTable(FILE *in, TuneEntry table[TUNE_MEM_SIZE]) {
     }
     if (idx < 0) continue;
     n.Decimal();  // the frequency, informative only
+    long valid = n.Decimal(), modo = n.Decimal(), L = n.Decimal(), C = n.Decimal();
+    if (!EntryInRange(idx, modo, L, C)) continue;
     TuneEntry &e = table[idx];
-    e.valid = static_cast<uint8_t>(n.Decimal());
-    e.modo = static_cast<uint8_t>(n.Decimal());
-    e.L = static_cast<int16_t>(n.Decimal());
-    e.C = static_cast<int16_t>(n.Decimal());
+    e.valid = static_cast<uint8_t>(valid);
+    e.modo = static_cast<uint8_t>(modo);
+    e.L = static_cast<int16_t>(L);
+    e.C = static_cast<int16_t>(C);
   }
 }
 

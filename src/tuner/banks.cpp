@@ -79,9 +79,14 @@ void LoadAllBankTable(Works *works, int bank) {
 void ChangeBanco(Works *works) {
   SettingsState &cfg = works->cfg;
   int next = cfg.NumBanco + 1;
-  cfg.NumBanco = next >= cfg.MAXbank ? 0 : next;
+  SelectBanco(works, next >= cfg.MAXbank ? 0 : next);
+}
+
+void SelectBanco(Works *works, int bank) {
+  works->cfg.NumBanco = bank;
   writeSetup(works);
-  LoadAllBankTable(works, cfg.NumBanco);
+  LoadAllBankTable(works, bank);
+  // The timer applies the new bank's row at the present frequency.
   works->tuner.idxRowAntenna = -1;
 }
 

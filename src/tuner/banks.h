@@ -20,7 +20,11 @@ int LastAntennaRowOf(Works *works, uint32_t freq, AntennaRow &row);
 // of the current frequency; the antenna table of `bank` is saved.
 void SaveToBank(Works *works, int bank, int antenna);
 void LoadAllBankTable(Works *works, int bank);
+// The next bank (after the last, bank 0); SelectBanco makes `bank` the
+// current one. Either way the setup file keeps it and the timer applies the
+// bank's row at the present frequency.
 void ChangeBanco(Works *works);
+void SelectBanco(Works *works, int bank);
 void ChangeInterfaceBanco(Works *works);
 
 // The current tune stored into another bank and antenna; refused (false)

@@ -25,15 +25,15 @@ void BeginRefinement(Works *works, int mode) {
   t.refineMode = mode;
   t.refineStep = REFINE_FIRST_STEP;
   t.refineDir = 0;
-  t.refineCentre = miglioretuneParam.swr;
+  t.refineCentre = steeringTuneParam.swr;
 }
 
 // Sets the next probe around the best on the pass's network: the eight
 // directions at one distance, then at half of it; false when none is left.
 bool NextProbe(Works *works) {
   TunerState &t = works->tuner;
-  if (miglioretuneParam.swr < t.refineCentre) {  // the last probe is the new best
-    t.refineCentre = miglioretuneParam.swr;
+  if (steeringTuneParam.swr < t.refineCentre) {  // the last probe leads now
+    t.refineCentre = steeringTuneParam.swr;
     t.refineDir = 0;
   }
   while (t.refineStep > 0) {
@@ -43,8 +43,8 @@ bool NextProbe(Works *works) {
       continue;
     }
     const int *d = PROBE[t.refineDir++];
-    int L = miglioretuneParam.L + d[0] * t.refineStep;
-    int C = miglioretuneParam.C + d[1] * t.refineStep;
+    int L = steeringTuneParam.L + d[0] * t.refineStep;
+    int C = steeringTuneParam.C + d[1] * t.refineStep;
     if (L < 0 || C < 0 || L > SEARCH_LIMIT || C > SEARCH_LIMIT) continue;
     SetMode(works, t.refineMode);
     WriteKnob(works, Knob::L, L);
@@ -129,9 +129,9 @@ void Advance(Works *works, int state, bool worse) {
       }
       SetSearchState(works, 10);
       cnttunefine = 0;
-      TuneEnd(works);
-      // The best's network first (B when nothing was measured).
-      BeginRefinement(works, DecodeModoFromTuneval(miglioretuneParam.tuneVal) == TUNE_MODE_A
+      ReturnToSteering(works);
+      // The leading setting's network first (B when nothing was measured).
+      BeginRefinement(works, DecodeModoFromTuneval(steeringTuneParam.tuneVal) == TUNE_MODE_A
                                  ? TUNE_MODE_A
                                  : TUNE_MODE_B);
       NextProbe(works);

@@ -85,16 +85,19 @@ void ChooseStartPoint(Works *works, const StartPoints &p) {
   int scoreB = 0, scoreA = 0;
   for (int i = 0; i < h; i++) (t.campioniSWR[i] < t.campioniSWR[h + i] ? scoreB : scoreA)++;
   bool networkB = scoreB > scoreA;
-  const float *samples = t.campioniSWR + (networkB ? 0 : h);
-  int k = LowestSample(samples, h);
-  float swr = samples[k];
+  int first = networkB ? 0 : h;
+  int k = LowestSample(t.campioniSWR + first, h);
+  float swr = t.campioniSWR[first + k];
+  bool tripped = t.campioniTripped[first + k];
   // A sampling ended early measured its last valid pair once more.
   while (k > 0 && !PairValid(p, k)) k--;
   WritePair(works, p, k);
   SetMode(works, networkB ? TUNE_MODE_B : TUNE_MODE_A);
   LogErr("%s", networkB ? " B " : " A ");
-  // The best restarts from the chosen point with the SWR measured there.
-  miglioretuneParam = {swr, tuneParam.fwd, t.valL, t.valC, t.tuneVal};
+  // The search restarts from the chosen point with the SWR measured there;
+  // so does the best, unless that measurement tripped the protection.
+  steeringTuneParam = {swr, tuneParam.fwd, t.valL, t.valC, t.tuneVal};
+  if (!tripped) miglioretuneParam = steeringTuneParam;
   t.scanAttivo = 0;
   t.nCampioni = 0;
   t.cntRaffina = 0;
@@ -147,14 +150,14 @@ void Refine(Works *works, int state, const StartPoints &p) {
       }
       if (worse && C - s >= 0) WriteKnob(works, Knob::C, C - s);
       t.cntRaffina++;
-      if (miglioretuneParam.swr > GOOD_ENOUGH && t.cntRaffina <= 2) {
+      if (steeringTuneParam.swr > GOOD_ENOUGH && t.cntRaffina <= 2) {
         SetSearchState(works, 457);
       } else {
         SetSearchState(works, 461);
       }
       break;
     case 461:
-      if (miglioretuneParam.swr <= GOOD_ENOUGH || L + 10 * s > SEARCH_LIMIT) {
+      if (steeringTuneParam.swr <= GOOD_ENOUGH || L + 10 * s > SEARCH_LIMIT) {
         SetSearchState(works, 463);
         break;
       }

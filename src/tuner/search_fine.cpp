@@ -1,5 +1,6 @@
 // Fine search: C up and down, then L up and down, 20 steps each from the
-// present setting, returning to the best after each sweep.
+// present setting, going on from the setting that leads after each sweep and
+// putting the best back at the end.
 #include "core/clock.h"
 #include "core/works.h"
 #include "tuner/auto_tune.h"
@@ -24,8 +25,13 @@ bool Sweep(Works *works, Knob knob, int delta, int &remaining) {
   return remaining < 0;
 }
 
-void ReturnToBest(Works *works, Knob knob) {
-  TuneEnd(works);
+// After a sweep the search goes on from the setting that leads; after the
+// last one the best is put back.
+void ReturnAfterSweep(Works *works, Knob knob, bool last = false) {
+  if (last)
+    TuneEnd(works);
+  else
+    ReturnToSteering(works);
   WriteKnob(works, knob, KnobValue(works, knob));
 }
 }  // namespace
@@ -48,25 +54,25 @@ void StepFineSearch(Works *works) {
     case 202:
       if (!Sweep(works, Knob::C, +1, t.cntFineC)) break;
       t.cntFineC = SWEEP_STEPS;
-      ReturnToBest(works, Knob::C);
+      ReturnAfterSweep(works, Knob::C);
       SetSearchState(works, 203);
       break;
     case 203:
       if (!Sweep(works, Knob::C, -1, t.cntFineC)) break;
-      ReturnToBest(works, Knob::C);
+      ReturnAfterSweep(works, Knob::C);
       t.cntFineC = t.cntFineL = SWEEP_STEPS;
       SetSearchState(works, 204);
       break;
     case 204:
       if (!Sweep(works, Knob::L, +1, t.cntFineL)) break;
       t.cntFineL = SWEEP_STEPS;
-      ReturnToBest(works, Knob::L);
+      ReturnAfterSweep(works, Knob::L);
       SetSearchState(works, 205);
       break;
     case 205:
       if (!Sweep(works, Knob::L, -1, t.cntFineL)) break;
       SetSearchState(works, 206);
-      ReturnToBest(works, Knob::L);
+      ReturnAfterSweep(works, Knob::L, true);
       WriteKnob(works, Knob::C, KnobValue(works, Knob::C));
       break;
     case 206:

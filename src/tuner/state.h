@@ -7,7 +7,17 @@
 constexpr int TUNE_ANTENNAS = 3;
 constexpr int TUNE_MEM_SIZE = 5000;  // entries per antenna (frequency indices)
 constexpr int ANTENNA_ROWS = 11;     // rows of an antenna table
+constexpr int ATT_STEPS = 4;         // input attenuator steps 0..3
 constexpr int TUNE_SAMPLES = 10;     // SWR samples of the fast search
+
+// Bits of autoAntFlags, the one byte of the automatic antenna and of the tune
+// page's test transmission: the extended-IO link serves the request, the
+// "AN" reply marks the antenna answer, and the timer starts no automatic
+// tune while any bit is set.
+constexpr uint8_t TEST_TX_REQUEST = 0x01;  // a request for the transceiver
+constexpr uint8_t TEST_TX_ON = 0x02;       // it asks for the carrier (clear: receive)
+constexpr uint8_t ANT_ANSWER_WAIT = 0x10;  // the amplifier's antenna answer is awaited
+constexpr uint8_t ANT_ANSWER_DONE = 0x20;  // and has come
 
 // One stored tune of the tune memory; the layout is the documented one.
 struct TuneEntry {
@@ -36,10 +46,10 @@ struct TunerState {
   std::atomic<int32_t> valC{0};
   std::atomic<int32_t> valL{0};
   std::atomic<uint8_t> modoTune{0};
-  std::atomic<int32_t> statoTune{0};   // state of the auto-tune search
-  std::atomic<uint8_t> tuneStatus{0};  // 0 none, 1 running, 2 error step, 3 restart poll
-  std::atomic<uint8_t> fineTune{0};    // the next tune is a fine search
-  std::atomic<uint8_t> autoAntFlags{0};
+  std::atomic<int32_t> statoTune{0};     // state of the auto-tune search
+  std::atomic<uint8_t> tuneStatus{0};    // 0 none, 1 running, 2 error step, 3 restart poll
+  std::atomic<uint8_t> fineTune{0};      // the next tune is a fine search
+  std::atomic<uint8_t> autoAntFlags{0};  // TEST_TX_* and ANT_ANSWER_* bits
   std::atomic<int32_t> autoAntCountdown{0};
   std::atomic<int32_t> modeWorkIdx{0};  // interface type: 0 generic, 1 TAVO, 2 FT-817
 
@@ -62,6 +72,7 @@ struct TunerState {
   std::recursive_mutex tuneMutex;
   std::atomic<float> swrFinale{0};  // SWR of the setting put back at the end
   float campioniSWR[TUNE_SAMPLES]{};
+  bool campioniTripped[TUNE_SAMPLES]{};  // the sample's step tripped the high-SWR protection
   int scanAttivo = 0;
   int nCampioni = 0;
   int cntRaffina = 0;

@@ -18,8 +18,6 @@
 const char MODEwork[3][8] = {"Generic", "KRVTAVO", " FT-817"};
 
 namespace {
-constexpr int ANTENNA_OUTPUTS = 3;
-constexpr int ATT_STEPS = 4;  // attenuator steps 0..3
 constexpr uint8_t TUNE_KEY_DISABLED = 0x80;
 constexpr uint8_t STATUS_A_AN = 0x01;
 
@@ -27,7 +25,7 @@ void Queue(Works *works, int32_t cmd) { IncPNTIn_CMDLinear(cmd, works); }
 
 void ApplyAntenna(Works *works, const AntennaRow &row) {
   // Outputs beyond the third do not exist: such a row leaves the antenna.
-  if (row.Ant == 0 || row.Ant > ANTENNA_OUTPUTS) return;
+  if (row.Ant == 0 || row.Ant > TUNE_ANTENNAS) return;
   if (row.Ant == works->tuner.antennaIdx + 1) return;
   works->tuner.antennaIdx = row.Ant - 1;
   Queue(works, CMD_SA);
@@ -138,6 +136,8 @@ void GoTune(Works *works) {
   if (!(mode & 0x01) || (mode & 0x08)) return;
   StartAutotune(works);
   LogErr("b-START TUNE %i!!\n", int(t.statoTune));
+  // A search that did not start (the tuner is bypassed) asks for no carrier.
+  if (t.tuneStatus == 0) return;
   if (t.modeWorkIdx == 1) {
     mode = (mode & ~0x40) | 0x10;  // the tune request of the timer's handshake
     LogErr("a-START TUNE!!\n");

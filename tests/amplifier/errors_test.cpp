@@ -110,6 +110,7 @@ TEST_F(ErrorList, MicroResetRequeuesTheStartUpCommands) {
   EXPECT_EQ(ExistError(works.works, ERR_MICRO_RESET), 0);
   EXPECT_EQ(Queued().front(), CMD_VS);
   EXPECT_TRUE(log.ErrHas("DELETE Err RESET MICRO\n"));
+  EXPECT_EQ(works->core.forceFreq, -1);  // the timer applies the frequency state again
 }
 
 TEST_F(ErrorList, ConcurrentProducersKeepTheListConsistent) {

@@ -13,6 +13,7 @@
 #include "settings/setup_record.h"
 #include "tests/amplifier/link_harness.h"
 #include "tests/support/sandbox.h"
+#include "tuner/tune_word.h"
 #include "ui/state.h"
 
 namespace {
@@ -139,17 +140,38 @@ TEST_F(Replies, AttenuatorTrackingTakesWhatThePadsReport) {
   EXPECT_EQ(works->cfg.Attenuator, 3);
 }
 
-TEST_F(Replies, AMicroResetRaisesItsErrorOnce) {
+// The restart puts the amplifier back to its power-on settings; the unit's
+// picture follows at once, and nothing is sent until the error key.
+TEST_F(Replies, AMicroResetRaisesItsErrorOnceAndThePictureTakesThePowerOnSettings) {
+  works->cfg.filterMask = 0x08;
+  works->tuner.antennaIdx = 2;
+  works->tuner.tuneVal = 0x00812345;
+  ReadTnePar(works.works);
+  works->link.attDisplay = 1;
+  works->cfg.Attenuator = 1;
+  works->link.attReported = 1;
   StatusReading r;
   r.c = 0x80;
+  r.b = 0x08;  // bypassed
   Status(r);
   EXPECT_EQ(ExistError(works.works, ERR_MICRO_RESET), 0);  // not reported by "MR" yet
+  EXPECT_EQ(works->cfg.filterMask, 0x08);
   FeedReply(works.works, "MR0;");
   EXPECT_EQ(works->link.microResetFlags, 1);
   Status(r);
   Status(r);
   EXPECT_EQ(log.ErrCount("Add Err RESET MICRO\n"), 1);
   EXPECT_EQ(ExistError(works.works, ERR_MICRO_RESET), 1);
+  EXPECT_EQ(works->cfg.filterMask, 0);
+  EXPECT_EQ(works->tuner.antennaIdx, 0);
+  EXPECT_EQ(works->tuner.tuneVal, TUNE_BIT_BYPASS);  // no network: the tuner bypassed
+  EXPECT_EQ(works->tuner.valL, 0);
+  EXPECT_EQ(works->tuner.valC, 0);
+  EXPECT_EQ(works->link.ampBypass, 1);
+  EXPECT_EQ(works->link.attDisplay, 4);
+  EXPECT_EQ(works->cfg.Attenuator, 0);
+  EXPECT_EQ(works->link.attReported, 0);
+  EXPECT_TRUE(TakeQueued(works.works).empty());
 }
 
 TEST_F(Replies, OutOfRangeValuesInRepliesAreNotTaken) {

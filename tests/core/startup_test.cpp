@@ -1,3 +1,5 @@
+#include "core/startup.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -10,7 +12,6 @@
 
 #include "core/clock.h"
 #include "core/log.h"
-#include "core/startup.h"
 #include "core/threads.h"
 #include "core/works.h"
 #include "display/png_write.h"
@@ -19,6 +20,7 @@
 #include "settings/setup_record.h"
 #include "tests/support/sandbox.h"
 #include "tests/support/test_clock.h"
+#include "tests/support/wait.h"
 
 namespace {
 std::mutex startedMutex;
@@ -80,18 +82,18 @@ class StartupTest : public ::testing::Test {
     UseDeviceDisplay();
   }
 
-  // Runs the whole life of the program; the run flag drops after the
-  // start-up (about 15 s of compressed time).
+  // Runs the whole life of the program; the run flag drops once the
+  // start-up is over (about 15 s of compressed time), the countdown has
+  // ended and the front panel has taken what was posted to it, however long
+  // a busy host took for it.
   void RunUnit(const std::string &setup) {
     if (!setup.empty()) box.Write(box.P().setupFile, setup);
-    std::thread stopper;
     KestraHooks hooks;
-    hooks.started = [&](Works *works) {
-      current = works;
-      stopper = std::thread([works] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(400));
-        works->core.running = 0;
-      });
+    hooks.started = [&](Works *works) { current = works; };
+    hooks.up = [&](Works *works) {
+      EXPECT_TRUE(
+          WaitUntil([&] { return works->core.initDone == 1 && works->input.panelCmd == 0; }, 30));
+      works->core.running = 0;
     };
     hooks.stopped = [&](Works *works) {
       remoteFlags = std::string{works->cfg.setup->EnableWrite, works->cfg.setup->EnableRead,
@@ -101,7 +103,6 @@ class StartupTest : public ::testing::Test {
       EXPECT_TRUE(CaptureScreen(works, finalScreen, error)) << error;
     };
     EXPECT_EQ(KestraMain(hooks), 0);
-    stopper.join();
   }
 
   std::set<std::string> Started() {
@@ -191,8 +192,17 @@ TEST_F(StartupTest, NoThreadWithItsFlagOffIsStartedOrJoined) {
 
 TEST_F(StartupTest, FrontPanelGetsTheStartAndCountdownCommandsInOrder) {
   RunUnit("");
-  // 197 at start, 181 once during the countdown and once after it.
-  EXPECT_EQ(panelReceived, (std::vector<int>{0xC5, 0xB5, 0xB5}));
+  // 197 at start, 181 once the countdown reaches 4 and once after it. On the
+  // fast clock a busy host may end the start-up pause before the countdown
+  // thread got that far: then only the closing 181 comes.
+  std::vector<int> got = panelReceived;
+  ASSERT_GE(got.size(), 2u);
+  EXPECT_LE(got.size(), 3u);
+  EXPECT_EQ(got.front(), 0xC5);
+  EXPECT_TRUE(std::all_of(got.begin() + 1, got.end(), [](int c) { return c == 0xB5; }));
+  if (log.ErrHas("Time Loading ... 4..\n")) {
+    EXPECT_EQ(got.size(), 3u);
+  }
 }
 
 TEST(StartImage, HighPowerClassChoosesStart120) {

@@ -12,6 +12,7 @@
 #include "core/works.h"
 #include "tests/support/sandbox.h"
 #include "transceiver/tavo_params.h"
+#include "tuner/banks.h"
 
 namespace {
 // Each pass's pause costs `processStep` of processor time; the wall clock is
@@ -103,6 +104,40 @@ TEST_F(TimerPassTest, FrequencyChangeFromTheFt817StartsWithTheFrequencyCommand) 
   EXPECT_EQ(works->tuner.fineTune, 0);
 }
 
+// After a bank load (the row cleared) the present frequency's row is applied
+// again without "FA"; after the force marker (an amplifier restart) with it.
+TEST_F(TimerPassTest, ABankLoadOrARestartAppliesTheRowAgainAtTheSameFrequency) {
+  InitTabAntenna(works.works, 0);
+  works->tuner.modeWorkIdx = 2;
+  works->trx.catFreq = 7100000;
+  Passes(1);
+  Queued();
+  Passes(1);
+  EXPECT_TRUE(Queued().empty());
+
+  {
+    std::lock_guard<std::mutex> lock(works->tuner.antennaMutex);
+    AntennaRow &forty = works->tuner.tabAntenna[3];  // antenna 2, stored tune, in line, 2 dB pad
+    forty.Ant = 2;
+    forty.Atu = 0;
+    forty.AmpEnable = 1;
+    forty.Att = 1;
+  }
+  works->link.ampBypass = 1;
+  works->tuner.idxRowAntenna = -1;
+  Passes(1);
+  EXPECT_EQ(Queued(), (std::vector<int32_t>{CMD_SA, CMD_MT_CLEAR, CMD_AB0, CMD_AT}));
+  EXPECT_EQ(works->tuner.idxRowAntenna, 3);
+  Passes(1);
+  EXPECT_TRUE(Queued().empty());
+
+  works->core.forceFreq = -1;
+  Passes(1);
+  std::vector<int32_t> cmds = Queued();
+  ASSERT_FALSE(cmds.empty());
+  EXPECT_EQ(cmds.front(), CMD_FA);
+}
+
 TEST_F(TimerPassTest, IgnoredTuneRequestGivesError14AfterThirtyPasses) {
   works->tuner.modeWorkIdx = 1;
   works->tuner.tuneStatus = 1;
@@ -124,6 +159,22 @@ TEST_F(TimerPassTest, TuneRequestAsksForACarrierOnceTheQueueIsEmpty) {
   Queued();
   Passes(1);
   EXPECT_EQ(works->cfg.AutoTuneMode & 0x20, 0x20);
+}
+
+// The tune page's test carrier is the operator's own: while its bits are in
+// the flag byte the timer starts no automatic tune on it.
+TEST_F(TimerPassTest, TheTestCarrierStartsNoAutomaticTune) {
+  works->tuner.modeWorkIdx = 1;
+  works->trx.TavoParams->word[tavo::b9bit6] = 1;  // the transceiver transmits
+  works->cfg.AutoTuneMode = 0x01;
+  works->tuner.autoAntFlags = TEST_TX_ON;
+  Passes(3);
+  EXPECT_EQ(works->tuner.tuneStatus, 0);
+  EXPECT_EQ(works->cfg.AutoTuneMode, 0x01);
+  works->tuner.autoAntFlags = 0;  // an ordinary transmission
+  Passes(1);
+  EXPECT_EQ(works->tuner.tuneStatus, 1);
+  EXPECT_EQ(works->cfg.AutoTuneMode & 0x02, 0x02);
 }
 
 TEST_F(TimerPassTest, HoldOffsCountDownInProcessorTime) {

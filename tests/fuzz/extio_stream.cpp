@@ -35,8 +35,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   works->cfg.setup->extIoRun = '1';
   works->core.running = 1;
   works->tuner.modeWorkIdx = 1;
-  works->cfg.AutoTuneMode = 0x24;          // both handshake requests pending
-  works->trx.tuneCtrlFlags = 0x01 | 0x02;  // and a manual transmit
+  works->cfg.AutoTuneMode = 0x24;                            // both handshake requests pending
+  works->tuner.autoAntFlags = TEST_TX_REQUEST | TEST_TX_ON;  // and a manual transmit
   works->trx.serFD = fds[0];
   current = works;
 

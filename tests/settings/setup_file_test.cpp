@@ -2,7 +2,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <filesystem>
 #include <sstream>
+#include <thread>
 #include <vector>
 
 #include "core/log.h"
@@ -110,6 +112,57 @@ TEST(SetupFile, LineRulesLastValueWinsAndUnknownOrMalformedLinesAreHarmless) {
   EXPECT_TRUE(log.SysHas("Pitch: -123456789-"));
 }
 
+// Numbers out of their documented range give way to the default, one log
+// line naming the key and the value each; the ends of a range are in it.
+TEST(SetupFile, OutOfRangeNumbersTakeTheirDefaultsWithOneLogLineEach) {
+  struct Case {
+    const char *key, *value, *kept;
+  };
+  const Case cases[] = {
+      {"NumAntenna", "z", "1"},
+      {"NumBanco", "99999999999", "1"},
+      {"MAXbank", "-4", "3"},
+      {"AutoTuneMaxCicli", "x", "0"},
+      {"Attenuator", "7", "0"},
+      {"SWRescAutoTune", "5000", "0"},
+      {"MaxTemperature", "2000", "600"},
+      {"PSpar1", "123456", "1"},
+      {"TcpPort", "70000", "6666"},
+      {"FreqPeriodTime", "abc", "10"},
+      {"SaveScreenIdx", "4", "4"},
+      {"RefLevelPlot", "-300", "-300"},
+  };
+  TestSandbox box;
+  std::string text;
+  for (const Case &c : cases) text += std::string(c.key) + ": " + c.value + "\n";
+  box.Write(box.P().setupFile, text);
+  TestWorks works;
+  LogCapture log;
+  readSetup(works.works);
+  ASSERT_TRUE(writeSetup(works.works));
+  std::string file = box.Read(box.P().setupFile);
+  int changed = 0;
+  for (const Case &c : cases) {
+    EXPECT_EQ(ValueOf(file, c.key), c.kept) << c.key << ": " << c.value;
+    if (std::string(c.value) == c.kept) continue;
+    changed++;
+    EXPECT_TRUE(log.SysHas(std::string(c.key) + ": '" + c.value + "' is not in ", LOG_PRIO_ERR))
+        << c.key;
+  }
+  int lines = 0;
+  for (const auto &l : log.Sys()) lines += l.text.find(" is not in ") != std::string::npos;
+  EXPECT_EQ(lines, changed);
+  EXPECT_EQ(works->tuner.antennaIdx, 0);
+  EXPECT_STREQ(works->cfg.setup->NumBanco, "1");  // the text too
+
+  // A bank beyond the banks there are, whichever line comes first.
+  box.Write(box.P().setupFile, "NumBanco: 5\nMAXbank: 4\n");
+  log.Clear();
+  readSetup(works.works);
+  EXPECT_EQ(works->cfg.NumBanco, 1);
+  EXPECT_TRUE(log.SysHas("NumBanco: '5' is no bank below MAXbank 4, 1 used", LOG_PRIO_ERR));
+}
+
 TEST(SetupFile, MirrorsWinWhenWriting) {
   TestSandbox box;
   TestWorks works;
@@ -163,4 +216,78 @@ TEST(SafeWrite, AppendAddsToTheEnd) {
   ASSERT_TRUE(AppendSettingsFile(path, "a\n"));
   ASSERT_TRUE(AppendSettingsFile(path, "b\n"));
   EXPECT_EQ(box.Read(path), "a\nb\n");
+}
+
+namespace {
+// A mount stand-in that notes each remount ("rw" or "ro") in `mounts`.
+std::string RecordMounts(const TestSandbox &box) {
+  std::string mounts = box.Root() + "/var/sim/mounts";
+  box.Write(box.Root() + "/bin/mount",
+            "#!/bin/sh\ncase \"$*\" in *rw*) echo rw;; *) echo ro;; esac >> '" + mounts + "'\n");
+  return mounts;
+}
+}  // namespace
+
+// Every attempt ends with the partition read-only again, a failed one too;
+// only setup.txt, whose new file cannot be opened, is left writable, as its
+// own rule has it.
+TEST(SafeWrite, TheReadOnlyRemountFollowsAFailedSave) {
+  TestSandbox box;
+  LogCapture log;
+  std::string mounts = RecordMounts(box);
+  std::string table = box.P().setDir + "/antenna_b1.txt";
+  std::filesystem::create_directory(table + ".tmp");  // the new file cannot be opened
+  EXPECT_FALSE(WriteSettingsFile(table, "!Tavo\n"));
+  EXPECT_EQ(box.Read(mounts), "rw\nro\n");
+  EXPECT_FALSE(AppendSettingsFile(box.P().setDir + "/no/such/dir/log.txt", "x\n"));
+  EXPECT_EQ(box.Read(mounts), "rw\nro\nrw\nro\n");
+
+  std::filesystem::create_directory(box.P().setupFile + ".tmp");
+  TestWorks works;
+  EXPECT_FALSE(writeSetup(works.works));
+  EXPECT_EQ(box.Read(mounts), "rw\nro\nrw\nro\nrw\n");
+  EXPECT_TRUE(log.SysHas("can't open " + box.P().setupFile + ".tmp for writing", LOG_PRIO_ERR));
+}
+
+// Saves from several threads at once: one remount pair at a time, each file
+// whole.
+TEST(SafeWrite, ConcurrentSavesAreSerialised) {
+  TestSandbox box;
+  std::string mounts = RecordMounts(box);
+  TestWorks works;
+  std::vector<std::thread> savers;
+  for (int t = 0; t < 3; t++)
+    savers.emplace_back([&, t] {
+      std::string path = box.P().setDir + "/table" + std::to_string(t) + ".txt";
+      for (int i = 0; i < 4; i++) EXPECT_TRUE(WriteSettingsFile(path, std::string(5000, 'a' + t)));
+    });
+  savers.emplace_back([&] {
+    for (int i = 0; i < 4; i++) EXPECT_TRUE(writeSetup(works.works));
+  });
+  for (std::thread &s : savers) s.join();
+  std::string pairs;
+  for (int i = 0; i < 16; i++) pairs += "rw\nro\n";
+  EXPECT_EQ(box.Read(mounts), pairs);
+  for (int t = 0; t < 3; t++)
+    EXPECT_EQ(box.Read(box.P().setDir + "/table" + std::to_string(t) + ".txt"),
+              std::string(5000, 'a' + t));
+  EXPECT_EQ(Lines(box.Read(box.P().setupFile)).size(), 70u);
+}
+
+TEST(SafeWrite, ATemporaryFileLeftByAPowerCutIsRemovedAtStartUp) {
+  TestSandbox box;
+  LogCapture log;
+  std::string mounts = RecordMounts(box);
+  RemoveInterruptedSaves();
+  EXPECT_EQ(box.Read(mounts), "");  // nothing left: no remount
+  box.Write(box.P().setupFile, "EnableKeyb: 0\n");
+  box.Write(box.P().setupFile + ".tmp", "EnableKeyb: 1\n");
+  box.Write(box.P().setDir + "/atu_ant1_b1.txt.tmp", "1 2");
+  RemoveInterruptedSaves();
+  EXPECT_FALSE(std::filesystem::exists(box.P().setupFile + ".tmp"));
+  EXPECT_FALSE(std::filesystem::exists(box.P().setDir + "/atu_ant1_b1.txt.tmp"));
+  EXPECT_EQ(box.Read(box.P().setupFile), "EnableKeyb: 0\n");
+  EXPECT_EQ(box.Read(mounts), "rw\nro\n");
+  EXPECT_TRUE(log.SysHas("removed " + box.P().setupFile + ".tmp, left by an interrupted save",
+                         LOG_PRIO_INFO));
 }

@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -18,6 +19,36 @@ namespace {
 double Now() {
   using namespace std::chrono;
   return duration<double>(steady_clock::now().time_since_epoch()).count();
+}
+
+// The program a session's leader runs; stop signals go on to it alone (not
+// to its outside programs: a "my_temp" that a stop ended would end the unit).
+pid_t sessionProgram = 0;
+void ForwardStop(int sig) { kill(sessionProgram, sig); }
+
+// Runs the program in a session of its own, as the service runs on the
+// target: busy processes of the test's session do not share its slice of
+// the processor. The session's leader only passes stop signals on, waits
+// for the program and exits as it did, so that the program, not a session
+// leader, opens the serial ports: a session leader would take one as its
+// controlling terminal.
+[[noreturn]] void RunInOwnSession(const std::string &binary, std::vector<char *> &argv) {
+  setsid();
+  pid_t program = fork();
+  if (program == 0) {
+    execv(binary.c_str(), argv.data());
+    _exit(127);
+  }
+  sessionProgram = program;
+  signal(SIGTERM, ForwardStop);
+  signal(SIGINT, ForwardStop);
+  int status = 0;
+  pid_t waited;
+  while ((waited = waitpid(program, &status, 0)) < 0 && errno == EINTR) {
+  }
+  if (program < 0 || waited != program) _exit(127);
+  if (WIFEXITED(status)) _exit(WEXITSTATUS(status));
+  _exit(128 + (WIFSIGNALED(status) ? WTERMSIG(status) : 0));
 }
 }  // namespace
 
@@ -48,14 +79,15 @@ bool SimProcess::Start(const std::string &binary, const std::vector<std::string>
     std::vector<char *> argv{const_cast<char *>(binary.c_str())};
     for (const auto &a : args) argv.push_back(const_cast<char *>(a.c_str()));
     argv.push_back(nullptr);
-    execv(binary.c_str(), argv.data());
-    _exit(127);
+    RunInOwnSession(binary, argv);
   }
   close(pipeFd[1]);
   if (child < 0) {
     close(pipeFd[0]);
     return false;
   }
+  // Signals go to the program's session: it exists once the child has made it.
+  WaitUntil([&] { return getsid(child) == child; }, 10, 1);
   pid_ = child;
   fd_ = pipeFd[0];
   reader_ = std::thread([this] {
@@ -83,7 +115,7 @@ int SimProcess::Wait(double seconds) {
   int status = 0;
   bool exited = WaitUntil([&] { return waitpid(pid_, &status, WNOHANG) == pid_; }, seconds, 20);
   if (!exited) {
-    kill(pid_, SIGKILL);
+    kill(-pid_, SIGKILL);  // the session's process group: the program with its leader
     waitpid(pid_, &status, 0);
   }
   reader_.join();  // the pipe ends with the child
@@ -94,7 +126,7 @@ int SimProcess::Wait(double seconds) {
 }
 
 int SimProcess::Stop(double seconds) {
-  if (pid_ > 0) kill(pid_, SIGTERM);
+  if (pid_ > 0) kill(pid_, SIGTERM);  // the session's leader passes it on
   return Wait(seconds);
 }
 

@@ -73,9 +73,11 @@ TEST(AmplifierLink, StartUpCommandsFollowEachPollAndThePowerClassIsSeen) {
 }
 
 // Four lost replies cost four 1.5 s time-outs; the run goes on 5 s after.
+// The replies are lost well after the start-up commands went out (errors
+// are recorded from the "CP" reply on).
 TEST(AmplifierLink, LostRepliesAreResentThenTheLinkPollsAgain) {
   std::string root = FreshRoot("amp-faults");
-  SimRun run = RunScenario(root, "3 amp drop 4\n", 14, true);
+  SimRun run = RunScenario(root, "7 amp drop 4\n", 18, true);
   ASSERT_EQ(run.exitStatus, 0) << run.output;
   EXPECT_NE(run.output.find("---------------------------------------STOP RETRAY!! "),
             std::string::npos);

@@ -13,58 +13,16 @@
 
 #include "tests/support/sim_process.h"
 #include "tests/support/sim_report.h"
+#include "tests/support/sim_unit.h"
 #include "tests/support/wait.h"
 #include "tests/support/ws_peer.h"
 
 namespace {
-constexpr double START_LIMIT = 120;  // a unit's start-up, under load
-constexpr double EVENT_LIMIT = 60;
+constexpr double START_LIMIT = SIM_UNIT_START_LIMIT;
+constexpr double EVENT_LIMIT = SIM_UNIT_EVENT_LIMIT;
 constexpr int SCREEN_W = 800, SCREEN_H = 480;
 
-// One kestra-sim unit in its own sandbox, driven through its control FIFO.
-class Unit {
- public:
-  Unit(const std::string &name, const std::string &setup, const std::string &scenario = "")
-      : root_(FreshSimRoot(name)) {
-    std::filesystem::create_directories(root_ + "/opt/set");
-    std::ofstream(root_ + "/opt/set/setup.txt") << setup;
-    std::ofstream(root_ + "/scenario.txt") << scenario;
-  }
-  ~Unit() {
-    process_.Stop(EVENT_LIMIT);
-    std::filesystem::remove_all(root_);
-  }
-  bool Start() {
-    return process_.Start(
-        KESTRA_SIM_BINARY,
-        {"--root", root_, "--headless", "--duration", "400", "--scenario", root_ + "/scenario.txt",
-         "--report", root_ + "/report.json", "--control", root_ + "/control", "--quick-start"});
-  }
-  // An orderly stop; the exit status.
-  int Stop() { return process_.Stop(EVENT_LIMIT); }
-  void Event(const std::string &line) {
-    ASSERT_TRUE(WaitUntil([&] { return std::filesystem::exists(root_ + "/control"); }, 30));
-    int fd = open((root_ + "/control").c_str(), O_WRONLY | O_NONBLOCK);
-    ASSERT_GE(fd, 0);
-    std::string text = line + "\n";
-    EXPECT_EQ(write(fd, text.data(), text.size()), ssize_t(text.size()));
-    close(fd);
-  }
-  std::string Log() const { return ReadTextFile(root_ + "/var/log/kestra.log"); }
-  bool Logged(const std::string &text, double seconds = EVENT_LIMIT, int count = 1) const {
-    return WaitForFileText(root_ + "/var/log/kestra.log", text, seconds, count);
-  }
-  bool Printed(const std::string &text, double seconds = EVENT_LIMIT, int count = 1) const {
-    return process_.WaitForOutput(text, seconds, count);
-  }
-  std::string Output() const { return process_.Output(); }
-  std::string Report() const { return ReadTextFile(root_ + "/report.json"); }
-  const std::string &Root() const { return root_; }
-
- private:
-  std::string root_;
-  SimProcess process_;
-};
+using Unit = SimUnit;
 
 std::string RemoteSetup(char role, int port) {
   std::string setup = "WebSocket: " + std::string(1, role) + "\nTcpPort: " + std::to_string(port) +

@@ -12,6 +12,7 @@
 #include "amplifier/errors.h"
 #include "core/log.h"
 #include "settings/setup_record.h"
+#include "sim/receiver/usb_bus.h"
 #include "sim/transceiver/transceiver.h"
 #include "tests/remote/remote_harness.h"
 #include "tests/support/sim_events.h"
@@ -86,20 +87,20 @@ TEST_F(CatRelay, WithoutATransceiverTheRelayReportsAndEnds) {
 
 TEST_F(CatRelay, ReadinessNamesWhatIsMissing) {
   Works *works = linked.works.works;
-  std::string lsusb = box.Root() + "/var/sim/lsusb";
-  const std::string receiver = "Bus 001 Device 004: ID 1209:4b52 receiver\n";
-  const std::string codec = "Bus 001 Device 005: ID 0d8c:01af C-Media audio\n";
-  box.Write(lsusb, codec);
+  SimUsbBus usb(box.Root());
+  usb.Install();
+  usb.SetPlugged(UsbSlot::Receiver, false);
   EXPECT_EQ(Find_Remote_Settings(works), 1);
-  box.Write(lsusb, receiver + codec);
+  usb.SetPlugged(UsbSlot::Receiver, true);
   EXPECT_EQ(Find_Remote_Settings(works), 2);
   EXPECT_TRUE(log.ErrHas("---CAT: Unable to open device /dev/ttyUSB0\n"));
   std::string error;
   ASSERT_TRUE(trx.Start(error)) << error;
-  box.Write(lsusb, receiver);
+  usb.SetPlugged(UsbSlot::AudioCodec, false);
   EXPECT_EQ(Find_Remote_Settings(works), 3);
-  box.Write(lsusb, receiver + codec + codec);
-  EXPECT_EQ(VerifyAudioTAVO(works), 2);
+  EXPECT_EQ(VerifyAudioTAVO(works), 0);
+  usb.SetPlugged(UsbSlot::AudioCodec, true);
+  EXPECT_EQ(VerifyAudioTAVO(works), 1);
   EXPECT_EQ(Find_Remote_Settings(works), 0);
   // The check leaves no port open behind it: the relay opens its own.
   EXPECT_EQ(works->trx.catFD, -1);

@@ -15,6 +15,7 @@
 #include "core/works.h"
 #include "settings/setup_record.h"
 #include "sim/transceiver/ext_io_messages.h"
+#include "tests/amplifier/link_harness.h"
 #include "tests/support/sandbox.h"
 #include "tests/support/test_clock.h"
 #include "tests/support/wait.h"
@@ -121,6 +122,7 @@ TEST_F(ExtIoLink, NoiseOtherTypesAndMismatchedKindsDoNotDisturbTheNextMessages) 
 
 TEST_F(ExtIoLink, HandshakeRequestsGoOutAfterACompleteMessageInTheirOrder) {
   works->cfg.AutoTuneMode = 0x01 | 0x04 | 0x20;
+  works->tuner.tuneStatus = 1;
   Start();
   std::this_thread::sleep_for(std::chrono::milliseconds(50));
   EXPECT_EQ(Received(), "");  // a silent transceiver is asked nothing
@@ -129,27 +131,39 @@ TEST_F(ExtIoLink, HandshakeRequestsGoOutAfterACompleteMessageInTheirOrder) {
   EXPECT_EQ(works->cfg.AutoTuneMode, 0x01 | 0x08 | 0x40);
   EXPECT_TRUE(log.ErrHas("SENT TAVO RX;! (0x25)\n"));
   EXPECT_TRUE(log.ErrHas("SENT TAVO TX2;! (0x29)\n"));
+
+  // Asked for as the tune ended (or was refused), the carrier is not sent.
+  works->tuner.tuneStatus = 0;
+  works->cfg.AutoTuneMode = 0x01 | 0x10 | 0x20;
+  SendBlock(14075000);
+  ASSERT_TRUE(WaitUntil([&] { return log.ErrHas("TAVO TX2 not sent: no tune runs (0x31)\n"); }));
+  EXPECT_EQ(works->cfg.AutoTuneMode, 0x01 | 0x10);
+  EXPECT_EQ(Received(), "");
 }
 
+// The tune page's test transmission asked while the amplifier is answering
+// an antenna change: the one flag byte hands it over when "AN" comes back.
 TEST_F(ExtIoLink, ManualTransmitWaitsForTheAmplifiersAntennaAnswer) {
-  works->trx.tuneCtrlFlags = 0x01 | 0x02 | 0x10;  // transmit, antenna answer awaited
+  std::atomic<uint8_t> &flags = works->tuner.autoAntFlags;
+  flags = TEST_TX_REQUEST | TEST_TX_ON | ANT_ANSWER_WAIT;
   Start();
   SendBlock(14074000);
   ASSERT_TRUE(FreqBecomes(14074000));
   SendBlock(14075000);
   ASSERT_TRUE(FreqBecomes(14075000));
   EXPECT_EQ(Received(), "");
-  works->trx.tuneCtrlFlags |= 0x20;  // the answer came
+  FeedReply(works.works, "AN1;");  // the amplifier's answer, through the link's decoder
+  EXPECT_EQ(flags, TEST_TX_REQUEST | TEST_TX_ON | ANT_ANSWER_WAIT | ANT_ANSWER_DONE);
   SendBlock(14076000);
   EXPECT_EQ(ReceivedWithin(10), "TU120;TX2;");
-  EXPECT_EQ(works->trx.tuneCtrlFlags, 0x02 | 0x10 | 0x20);
+  EXPECT_EQ(flags, TEST_TX_ON | ANT_ANSWER_WAIT | ANT_ANSWER_DONE);
   EXPECT_TRUE(log.ErrHas("SENT TAVO TX2...\n"));
 
-  works->trx.tuneCtrlFlags = 0x01;  // receive
+  flags = TEST_TX_REQUEST;  // back to receive
   SendBlock(14077000);
   EXPECT_EQ(ReceivedWithin(3), "RX;");
   EXPECT_EQ(works->trx.rxHoldoff, 30);
-  EXPECT_EQ(works->trx.tuneCtrlFlags, 0);
+  EXPECT_EQ(flags, 0);
 }
 
 TEST_F(ExtIoLink, SilenceIsReportedOncePerHoldoffWithError8ForTheCompanionTransceiver) {

@@ -103,6 +103,7 @@ TEST_F(TrxLink, ATuneRequestKeysTheCarrierAndReceiveEndsIt) {
   ApplyEvent(trx, "trx drive 12");
   Start();
   ASSERT_TRUE(WordBecomes(freq, 14074000));
+  works->tuner.tuneStatus = 1;  // the carrier is for a running tune
   works->cfg.AutoTuneMode.fetch_or(0x20);
   ASSERT_TRUE(Heard("TU120;"));
   ASSERT_TRUE(Heard("TX2;"));

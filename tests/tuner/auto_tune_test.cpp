@@ -203,6 +203,39 @@ TEST_F(AutoTune, ATrippedHighSwrProtectionKeepsTheReadingAndAsksForTheClear) {
   EXPECT_FLOAT_EQ(vTuneParam[0].swr, 100.0f);
 }
 
+// Readings of 1.2 where L is 20..40, taken while the amplifier's protection
+// trips there, and 2.5 elsewhere: the search steers by the low readings, but
+// what it puts back and stores is the best setting that did not trip.
+TEST_F(AutoTune, ATrippedStepIsNeverTheBestNeitherEndsTheTuneNorIsStored) {
+  works->cfg.SWRescAutoTune = 1.5f;
+  auto trips = [](int L) { return L >= 20 && L <= 40; };
+  LoadModel load = [&](uint32_t w) {
+    return trips(Decode(w).L) ? Reading{1.2f, FWD, 2} : Reading{2.5f, FWD};
+  };
+  for (bool fine : {false, true}) {
+    SCOPED_TRACE(fine ? "fine" : "complete");
+    std::filesystem::remove(AtuFile());
+    Clr_vTuneParam(works.works);
+    works->tuner.tuneVal = TUNE_BIT_B;
+    ReadTnePar(works.works);
+    SetI(works.works, 16);  // the fine search starts from the present setting
+    link = LinkStandIn(works.works);
+    Start('0', fine);
+    Run(load);
+    EXPECT_GT(link.Clears(), 0);
+    EXPECT_FALSE(log.ErrHas("TARGET FOUND"));
+    EXPECT_FLOAT_EQ(steeringTuneParam.swr, 1.2f);
+    EXPECT_FLOAT_EQ(miglioretuneParam.swr, 2.5f);
+    EXPECT_FLOAT_EQ(works->tuner.swrFinale, 2.5f);
+    EXPECT_FALSE(trips(Decode(works->tuner.tuneVal).L));
+    std::string stored = box.Read(AtuFile());
+    int idx = 0, freq = 0, valid = 0, mode = 0, L = -1, C = 0;
+    ASSERT_EQ(sscanf(stored.c_str(), "%d %d %d %d %d %d", &idx, &freq, &valid, &mode, &L, &C), 6)
+        << stored;
+    EXPECT_FALSE(trips(L)) << stored;
+  }
+}
+
 TEST_F(AutoTune, FastSearchChoosesTheNetworkThatWinsMoreComparisons) {
   UseCalibration(Row({10, 20, 30, 40, 50}, {11, 21, 31, 41, 51}, 4));
   const float b[] = {2.0f, 1.5f, 3.0f, 4.0f, 5.0f}, a[] = {2.5f, 1.8f, 2.9f, 3.5f, 6.0f};

@@ -174,6 +174,36 @@ TEST_F(BankFiles, AtuTableLoadReplacesTheMemoryAndSkipsBadIndices) {
   EXPECT_EQ(Entry(1, 0).valid, 0);
 }
 
+// Columns that become commands are brought into range, one log line each;
+// an ATU entry whose network, L or C the word cannot hold is not loaded.
+TEST_F(BankFiles, OutOfRangeColumnsAndEntriesAreNotTakenAsTheyCome) {
+  box.Write(File("antenna_b1.txt"),
+            "!Tavo\n40m 7000000 7300000 5 9 3 7 0.0\n"
+            "20m 14000000 14350000 1 0 0 3 0.0\n");
+  LoadTabConfig(works.works, 1);
+  AntennaRow forty = Row(0), twenty = Row(1);
+  EXPECT_EQ(forty.AmpEnable, 0);
+  EXPECT_EQ(forty.Ant, 1);
+  EXPECT_EQ(forty.Atu, 1);
+  EXPECT_EQ(forty.Att, 0);
+  EXPECT_TRUE(log.SysHas("antenna table, row 40m: Ant 9 is not in 0..3, 1 used", LOG_PRIO_ERR));
+  EXPECT_EQ(twenty.AmpEnable, 1);  // in range: as written
+  EXPECT_EQ(twenty.Ant, 0);
+  EXPECT_EQ(twenty.Att, 3);
+  int lines = 0;
+  for (const auto &l : log.Sys()) lines += l.text.find("antenna table, row") != std::string::npos;
+  EXPECT_EQ(lines, 4);
+
+  box.Write(File("atu_ant1_b1.txt"),
+            "3130 14200000 1 1 600 20\n3131 14200000 1 7 10 20\n3132 14200000 1 2 10 -1\n"
+            "3133 14200000 1 2 511 511\n");
+  LoadTabAtu(works.works, 1, 0);
+  for (int idx : {3130, 3131, 3132}) EXPECT_EQ(Entry(idx, 0).valid, 0) << idx;
+  EXPECT_EQ(Entry(3133, 0).valid, 1);
+  EXPECT_TRUE(log.SysHas("ATU table, index 3130: network 1, L 600, C 20 out of range, not loaded",
+                         LOG_PRIO_ERR));
+}
+
 TEST_F(BankFiles, DeleteRemovesOneFileOfBanksZeroToNineteenOnly) {
   for (const char *f : {"atu_ant2_b7.txt", "antenna_b7.txt", "antenna.txt"})
     box.Write(File(f), "x");

@@ -99,6 +99,14 @@ TEST_F(TuneControl, TuneKeyStartsAndAbortsWithoutStoring) {
   EXPECT_EQ(works->cfg.AutoTuneMode & 0x04, 0x04);  // back to receive
   EXPECT_EQ(works->cfg.idxSogliaTS, -1);
   EXPECT_FALSE(std::filesystem::exists(box.P().setDir + "/atu_ant1_b1.txt"));
+
+  // Automatic tune turned off while the carrier was asked for: the abort
+  // still returns the transceiver to receive, and an ask not yet sent goes.
+  CompleteTuneKey(works.works);
+  works->cfg.AutoTuneMode = 0x10 | 0x20;
+  GoTune(works.works);
+  EXPECT_EQ(works->tuner.tuneStatus, 0);
+  EXPECT_EQ(works->cfg.AutoTuneMode, 0x10 | 0x04);
 }
 
 TEST_F(TuneControl, TuneIsRefusedWhenDisabledBypassedOrNotEnabled) {
@@ -117,6 +125,11 @@ TEST_F(TuneControl, TuneIsRefusedWhenDisabledBypassedOrNotEnabled) {
   StartAutotune(works.works);
   EXPECT_EQ(works->tuner.tuneStatus, 0);
   EXPECT_TRUE(link.Drain().empty());
+  // The TUNE key itself on a bypassed band: no search, so no carrier asked for.
+  works->tuner.modeWorkIdx = 1;
+  GoTune(works.works);
+  EXPECT_EQ(works->tuner.tuneStatus, 0);
+  EXPECT_EQ(works->cfg.AutoTuneMode, 0x01);
 }
 
 TEST_F(TuneControl, ManualLAndCStayWithinTheWordAndNetworkSteps) {

@@ -1,0 +1,177 @@
+// The receiver's stream thread against the simulated USB bus, with its
+// spectrum lines read by a test-side peer.
+#include "transceiver/usb_stream.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <thread>
+
+#include "amplifier/errors.h"
+#include "core/log.h"
+#include "settings/setup_record.h"
+#include "sim/receiver/usb_bus.h"
+#include "tests/remote/remote_harness.h"
+#include "tests/support/chunked_message.h"
+#include "tests/support/wait.h"
+#include "transceiver/tavo_params.h"
+
+namespace {
+struct UsbStreamTest : ::testing::Test {
+  void SetUp() override {
+    works->errors.errMask = 0;
+    bus.Install();
+    SetupRecord &s = *works->cfg.setup;
+    WriteSetupFlag(s.EnableFFT, '1');
+    WriteSetupFlag(s.fftRun, '1');
+    WriteSetupFlag(s.Enable1600, '0');
+    works->cfg.Divide = 1;
+    works->core.running = 1;
+  }
+  void TearDown() override { Stop(); }
+  void Start() {
+    thread = std::thread([this] {
+      TAVORead(works);
+      ended = true;
+    });
+  }
+  void Stop() {
+    works->core.running = 0;
+    if (thread.joinable()) thread.join();
+  }
+  std::vector<uint8_t> NextLine(double seconds = 10) {
+    return ReadChunkedMessage(linked.peer, "SP", seconds);
+  }
+  int PeakOfNextLine() {
+    std::vector<uint8_t> line = NextLine();
+    return line.empty() ? -1 : int(std::max_element(line.begin(), line.end()) - line.begin());
+  }
+  bool Logged(const std::string &text) {
+    return WaitUntil([&] { return log.SysHas(text); }, 20);
+  }
+  bool HasError(int32_t code) { return ExistError(works, code) != 0; }
+
+  TestSandbox box;
+  LogCapture log;
+  LinkedWorks linked;
+  Works *works = linked.works.works;
+  SimUsbBus bus{box.Root()};
+  std::thread thread;
+  std::atomic<bool> ended{false};
+};
+}  // namespace
+
+TEST_F(UsbStreamTest, SetsUpTheReceiverStreamsLinesAndEndsWhenItIsUnplugged) {
+  bus.Receiver().SetTone(0, -30);
+  Start();
+  EXPECT_EQ(PeakOfNextLine(), 427);
+  for (const char *text : {"Operations init vorn-comms version 1.0\n", "KRV Device Opened\n",
+                           "USB Driver Version: 2.7\n", "HW Version: 1.3\n", "KRV TAVO ",
+                           "Serial: KRV-SIM-000000000000000000000001\n", "Device caught\n",
+                           "libusb devices list freed\n", "Global Offset: 0.000000\n",
+                           "LP Offset: 3.000000\n", "ATT Offset: 10.000000\n", "Stop FIFO\n",
+                           "Init FIFO\n", "SYN Enabled\n", "SYN transfer starting\n"})
+    EXPECT_TRUE(log.SysHas(text)) << text;
+  EXPECT_FALSE(log.SysHas("Enable SYN failed"));
+
+  // Tones above and below the centre land on their own side.
+  bus.Receiver().Silence();
+  bus.Receiver().SetTone(-18750, -30);
+  NextLine();  // a line may have been under way
+  EXPECT_EQ(PeakOfNextLine(), 327);
+  bus.Receiver().Silence();
+  NextLine();
+  std::vector<uint8_t> silent = NextLine();
+  ASSERT_EQ(silent.size(), 854u);
+  EXPECT_TRUE(std::all_of(silent.begin(), silent.end(), [](uint8_t b) { return b == 0; }));
+
+  bus.SetPlugged(UsbSlot::Receiver, false);
+  ASSERT_TRUE(WaitUntil([&] { return bool(ended); }, 20));
+  EXPECT_TRUE(log.SysHas("CB result: Nodevice"));
+  EXPECT_TRUE(log.SysHas("TAVORead Operations end\n"));
+  EXPECT_TRUE(HasError(ERR_REMOTE_USB));
+  EXPECT_EQ(works->cfg.setup->EnableFFT, '0');
+  EXPECT_EQ(works->remote.remoteFault, 1);
+}
+
+TEST_F(UsbStreamTest, OneLineGoesOutPerDivideTransfersAndNoneWithoutTheUsbSource) {
+  bus.Receiver().SetTone(0, -30);
+  works->cfg.Divide = 4;
+  Start();
+  ASSERT_FALSE(NextLine().empty());
+  long long before = bus.Counters().completed;
+  for (int i = 0; i < 12; i++) ASSERT_FALSE(NextLine().empty());
+  long long transfers = bus.Counters().completed - before;
+  EXPECT_GE(transfers, 12 * 4 - 4);
+  EXPECT_LE(transfers, 12 * 4 + 4);
+
+  // A divider below 1 counts as 1: lines keep coming.
+  works->cfg.Divide = 0;
+  for (int i = 0; i < 10; i++) ASSERT_FALSE(NextLine().empty());
+
+  WriteSetupFlag(works->cfg.setup->fftRun, '0');
+  NextLine(0.2);  // one may have been under way
+  EXPECT_TRUE(NextLine(0.5).empty());
+  WriteSetupFlag(works->cfg.setup->EnableFFT, '0');
+  ASSERT_TRUE(WaitUntil([&] { return bool(ended); }, 20));
+  EXPECT_TRUE(HasError(ERR_REMOTE_USB));  // every end of the stream says so
+}
+
+TEST_F(UsbStreamTest, TheLowPassOffsetCountsWhileTheTransceiverUsesIt) {
+  bus.Receiver().SetTone(0, -40);
+  Start();
+  NextLine();
+  std::vector<uint8_t> without = NextLine();
+  {
+    std::lock_guard<std::mutex> lock(*works->trx.serMut);
+    works->trx.TavoParams->word[tavo::lp] = 1;
+  }
+  NextLine();
+  std::vector<uint8_t> with = NextLine();
+  ASSERT_FALSE(without.empty());
+  ASSERT_FALSE(with.empty());
+  int rise = with[427] - without[427];
+  EXPECT_GE(rise, 2);  // LP offset 3 dB, after truncation
+  EXPECT_LE(rise, 4);
+}
+
+TEST_F(UsbStreamTest, EleventhFailedTransferInARowEndsTheStream) {
+  bus.Stall(11);
+  Start();
+  ASSERT_TRUE(WaitUntil([&] { return bool(ended); }, 20));
+  auto lines = log.Sys();
+  EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
+                          [](const LogCapture::SysLine &l) {
+                            return l.text.rfind("CB result: Stalled ", 0) == 0;
+                          }),
+            11);
+  EXPECT_TRUE(log.SysHas("libusb_err_counter (11)"));
+  EXPECT_TRUE(HasError(ERR_REMOTE_USB));
+}
+
+TEST_F(UsbStreamTest, OtherModelsAndAMissingReceiverAreRefused) {
+  bus.SetReceiverProduct(RECEIVER_M1_PRODUCT);
+  Start();
+  ASSERT_TRUE(WaitUntil([&] { return bool(ended); }, 20));
+  EXPECT_TRUE(log.SysHas("KRV M1 ", LOG_PRIO_ERR));
+  EXPECT_FALSE(log.SysHas("SYN Enabled"));
+  EXPECT_TRUE(HasError(ERR_REMOTE_USB));
+  thread.join();
+
+  ended = false;
+  bus.SetPlugged(UsbSlot::Receiver, false);
+  WriteSetupFlag(works->cfg.setup->EnableFFT, '1');
+  Start();
+  ASSERT_TRUE(WaitUntil([&] { return bool(ended); }, 20));
+  EXPECT_TRUE(log.SysHas("Cannot find KRV Device\n"));
+  EXPECT_TRUE(log.SysHas("1 vid 0d8c pid 01af 0\n"));  // the codec is listed on the way
+}
+
+TEST_F(UsbStreamTest, TheAudioCodecCountFollowsTheBus) {
+  EXPECT_EQ(Get_AudioTAVO(works), 1);
+  EXPECT_TRUE(
+      log.ErrHas("----------------- Bus 001 Device 003: ID 0d8c:01af USB Audio Device\n\n"));
+  bus.SetPlugged(UsbSlot::AudioCodec, false);
+  EXPECT_EQ(Get_AudioTAVO(works), 0);
+}
