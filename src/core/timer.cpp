@@ -143,7 +143,9 @@ void TuneHandshake(Works *works, TimerContext &hs, bool transmitting) {
   if (transmitting && !AutoTuneBit(works, AT_STARTED) && !AutoTuneBit(works, AT_REQUEST)) {
     if (t.autoAntFlags == 0 && t.autoAntCountdown == 0 && works->trx.rxHoldoff == 0) {
       StartAutotune(works);
-      SetAutoTuneBits(works, AT_STARTED);
+      // A refused start (the tuner bypassed) is tried again on the next
+      // carrier: marked as started, no end would ever clear it.
+      if (t.tuneStatus != 0) SetAutoTuneBits(works, AT_STARTED);
       hs.hsCount = hs.hsMark = 0;
     } else if (t.autoAntCountdown > 0) {
       t.autoAntCountdown--;

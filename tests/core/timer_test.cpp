@@ -177,6 +177,22 @@ TEST_F(TimerPassTest, TheTestCarrierStartsNoAutomaticTune) {
   EXPECT_EQ(works->cfg.AutoTuneMode & 0x02, 0x02);
 }
 
+// A carrier while the tuner is bypassed starts nothing, and leaves the
+// automatic tune free to start on a later carrier once the tuner is in line.
+TEST_F(TimerPassTest, ACarrierOnABypassedTunerLeavesTheAutomaticTuneFree) {
+  works->tuner.modeWorkIdx = 1;
+  works->trx.TavoParams->word[tavo::b9bit6] = 1;
+  works->cfg.AutoTuneMode = 0x01;
+  works->link.atuBypass = 1;
+  Passes(3);
+  EXPECT_EQ(works->tuner.tuneStatus, 0);
+  EXPECT_EQ(works->cfg.AutoTuneMode, 0x01);
+  works->link.atuBypass = 0;
+  Passes(1);
+  EXPECT_EQ(works->tuner.tuneStatus, 1);
+  EXPECT_EQ(works->cfg.AutoTuneMode & 0x02, 0x02);
+}
+
 TEST_F(TimerPassTest, HoldOffsCountDownInProcessorTime) {
   works->link.commErrHoldoff = 2000;
   works->trx.extIoHoldoff = 1500;
