@@ -142,30 +142,45 @@ def check_report(report, last_window):
         raise TestFailure("main window %s at the end, not %d" % (report["controller"]["mainWindow"], last_window))
 
 
+def browse(sim, args):
+    """Everything the browser does; the main window the keys left."""
+    browser = Browser(sim.url, os.path.join(args.out, "chromium.log"))
+    try:
+        page = browser.page
+        page.wait_for("window.kestraPage && kestraPage.frames > 0 && kestraPage.state && kestraPage.state.running"
+                      " && kestraPage.state.readouts.polls > 0", WAIT, "the running unit on the page")
+        check_world_change(page)
+        last_window = check_keys(page, args.dispatch)
+        check_mismatch_under_carrier(page)
+        shot = os.path.join(args.out, "page.png")
+        page.screenshot(shot)
+        if args.screenshot:
+            shutil.copyfile(shot, args.screenshot)
+        print("page: %.1f frames/s while transmitting, %d frames" %
+              (page.evaluate("kestraPage.fps"), page.evaluate("kestraPage.frames")))
+        if page.errors:
+            raise TestFailure("the page's console has errors: %s" % page.errors)
+        return last_window
+    finally:
+        browser.close()
+
+
+def what_the_unit_saw(report):
+    if not report:
+        return "no report"
+    return "events %s\nkey events %s" % ([(e["applied"], e["event"]) for e in report["events"]],
+                                        report["panel"]["keyEvents"])
+
+
 def run(args):
     os.makedirs(args.out, exist_ok=True)
     started = time.monotonic()
-    last_window = 0  # the main window the keys left, with --dispatch
     sim = SimRun(args.sim)
     try:
-        browser = Browser(sim.url, os.path.join(args.out, "chromium.log"))
-        try:
-            page = browser.page
-            page.wait_for("window.kestraPage && kestraPage.frames > 0 && kestraPage.state && kestraPage.state.running"
-                          " && kestraPage.state.readouts.polls > 0", WAIT, "the running unit on the page")
-            check_world_change(page)
-            last_window = check_keys(page, args.dispatch)
-            check_mismatch_under_carrier(page)
-            shot = os.path.join(args.out, "page.png")
-            page.screenshot(shot)
-            if args.screenshot:
-                shutil.copyfile(shot, args.screenshot)
-            print("page: %.1f frames/s while transmitting, %d frames" %
-                  (page.evaluate("kestraPage.fps"), page.evaluate("kestraPage.frames")))
-            if page.errors:
-                raise TestFailure("the page's console has errors: %s" % page.errors)
-        finally:
-            browser.close()
+        last_window = browse(sim, args)
+    except TestFailure as failure:
+        _, report = sim.stop()
+        raise TestFailure("%s\n%s" % (failure, what_the_unit_saw(report)))
     finally:
         status, report = sim.stop()
         sim.remove()

@@ -84,20 +84,22 @@ function showStatus() {
 
 // ---- the keys: pointer and keyboard go through the simulated panel keys
 
-// A press is held at least this long at the panel: a quick tap, or a "down"
-// delayed on its way, must not fall under the keys' debounce.
-const MIN_PRESS_MS = 100;
+// A press is held, and a key let go, at least this long at the panel: a
+// quick tap, a quick second press, or a message delayed on its way must not
+// fall under the keys' debounce (a second press 3 ms after the release would
+// only continue the first).
+const MIN_LEVEL_MS = 100;
 const held = new Set();
-const downAt = new Map();
+const changedAt = new Map();
 let keyMessages = Promise.resolve();
 
 // In order: an "up" never overtakes its "down".
 function sendKey(key, down) {
   keyMessages = keyMessages
     .then(async () => {
-      if (!down) await pause(MIN_PRESS_MS - (performance.now() - (downAt.get(key) || 0)));
+      await pause(MIN_LEVEL_MS - (performance.now() - (changedAt.get(key) || -Infinity)));
       await request('POST', '/key', `${key} ${down ? 'down' : 'up'}`);
-      if (down) downAt.set(key, performance.now());
+      changedAt.set(key, performance.now());
     })
     .catch(() => {});
 }
