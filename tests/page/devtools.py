@@ -13,13 +13,17 @@ import threading
 import time
 import urllib.request
 
-import websocket
+try:
+    import websocket
+except ImportError:
+    raise SystemExit("FAILED: no python3-websocket in Debian's python3 (tools/install-deps.sh installs it)")
 
 CHROMIUM = "/usr/bin/chromium"
 CHROMIUM_FLAGS = [
     "--headless", "--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
     "--disable-background-networking", "--disable-component-update", "--disable-sync",
     "--disable-default-apps", "--disable-extensions", "--mute-audio",
+    "--disable-dev-shm-usage",  # a container's /dev/shm is often too small for it
     "--remote-debugging-port=0", "--window-size=1340,1080",
 ]
 # Generous bounds for what a busy machine may take; never timings.
@@ -155,6 +159,8 @@ class Browser:
     """Headless Chromium showing one address, in a new empty profile."""
 
     def __init__(self, url, log_path):
+        if not os.access(CHROMIUM, os.X_OK):
+            raise TestFailure("no %s (tools/install-deps.sh installs Debian's chromium)" % CHROMIUM)
         self.profile = tempfile.mkdtemp(prefix="kestra-chromium-")
         self.log = open(log_path, "wb")
         self.process = subprocess.Popen([CHROMIUM] + CHROMIUM_FLAGS +
@@ -180,8 +186,11 @@ class Browser:
 
     @staticmethod
     def _targets(port):
-        with urllib.request.urlopen("http://127.0.0.1:%s/json/list" % port, timeout=CALL_SECONDS) as r:
-            return json.load(r)
+        try:
+            with urllib.request.urlopen("http://127.0.0.1:%s/json/list" % port, timeout=CALL_SECONDS) as r:
+                return json.load(r)
+        except OSError:  # not answering yet
+            return []
 
     def close(self):
         try:
