@@ -54,7 +54,7 @@ bool ParsePageEvent(const std::string &body, ScenarioEvent &ev, std::string &why
   if (body.find_first_of("\n#") != std::string::npos)
     return Refuse("one event, without comments", why);
   if (!ParseEventLine(body, ev, why)) return false;
-  if (!PageSubject(ev)) return Refuse("'" + ev.text + "' is not an event of the page", why);
+  if (!PageSubject(ev)) return Refuse("'" + body + "' is not an event of the page", why);
   return true;
 }
 

@@ -67,7 +67,6 @@ bool ParseEventLine(const std::string &line, ScenarioEvent &ev, std::string &err
     return false;
   }
   ev = events[0];
-  ev.text = ev.text.substr(2);  // as it came, without the time it was given
   return true;
 }
 

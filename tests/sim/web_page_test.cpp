@@ -69,7 +69,7 @@ TEST(PageRequests, KeyMessagesWorldEventsAndFrameNumbers) {
   std::string why;
   ASSERT_TRUE(ParsePageEvent("antenna 2 load 100 50 scale", ev, why)) << why;
   EXPECT_EQ(ev.subject, "antenna");
-  EXPECT_EQ(ev.text, "antenna 2 load 100 50 scale");
+  EXPECT_EQ(ev.text, "0 antenna 2 load 100 50 scale");
   for (const char *good : {"trx freq 7100000", "radio drive 5", "ft817 mode 1", "amp restart"})
     EXPECT_TRUE(PageEvent(good)) << good;
   for (const char *bad :

@@ -135,11 +135,11 @@ TEST_F(PageServerTest, ServesOnlyThisMachineAndNeitherBadRequestsNorClosedPagesD
 
   ASSERT_EQ(sim_.Stop(WAIT), 0) << sim_.Output();
   std::string report = ReadTextFile(root_ + "/report.json");
-  EXPECT_EQ(report.find("\"event\":\"screen snapshot"), std::string::npos)
+  EXPECT_EQ(report.find("\"event\":\"0 screen snapshot"), std::string::npos)
       << "a refused event was applied";
-  EXPECT_EQ(report.find("\"event\":\"sim stop\""), std::string::npos);
-  EXPECT_NE(report.find("\"event\":\"panel down 3\""), std::string::npos);
-  EXPECT_NE(report.find("\"event\":\"panel up 3\""), std::string::npos);
+  EXPECT_EQ(report.find("\"event\":\"0 sim stop\""), std::string::npos);
+  EXPECT_NE(report.find("\"event\":\"0 panel down 3\""), std::string::npos);
+  EXPECT_NE(report.find("\"event\":\"0 panel up 3\""), std::string::npos);
   EXPECT_NE(report.find("\"keyLevels\":\"111111\""), std::string::npos);
   EXPECT_FALSE(std::filesystem::exists("/tmp/kestra-page-test.png"));
 }
