@@ -278,7 +278,7 @@ TEST(RemoteMedia, APeerSeesTheReceiversSpectrumAndItsOwnAudioIsPlayedWithinTheFi
     ASSERT_TRUE(unit.Logged("output audio interface reset"));
     // An unplugged receiver ends the stream with error 5; the link goes on.
     unit.Event("receiver unplug");
-    ASSERT_TRUE(unit.Logged("CB result: Nodevice"));
+    ASSERT_TRUE(unit.Logged("CB result: Nodevice")) << Tail(unit.Log());
     ASSERT_TRUE(unit.Logged("TAVORead Operations end"));
     EXPECT_TRUE(unit.Printed("err:5\n"));
   }
