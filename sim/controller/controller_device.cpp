@@ -9,11 +9,13 @@
 #include "core/log.h"
 #include "core/works.h"
 #include "settings/setup_record.h"
+#include "sim/world/await.h"
 #include "sim/world/json.h"
 #include "transceiver/tavo_params.h"
 #include "tuner/banks.h"
 #include "tuner/tune_control.h"
 #include "tuner/tune_word.h"
+#include "ui/captions.h"
 #include "ui/main_screen.h"
 #include "ui/supply_voltage.h"
 
@@ -56,6 +58,44 @@ void ReportPanelState(JsonWriter &json, Works *works) {
   json.Field("ampSupplyVolts", double(CalvTensVadcAmp(works)));
 }
 
+// The screen the keys act on, its fields, and the captions of its page
+// (key by key, both lines).
+void ReportScreenState(JsonWriter &json, Works *works) {
+  UiState &ui = works->ui;
+  json.Field("NumBanco", int(works->cfg.NumBanco)).Field("manualMode", int(ui.manualMode));
+  json.Field("tableRow", int(ui.tableRow)).Field("tableColumn", int(ui.tableColumn));
+  json.Field("saveBank", int(ui.saveBank)).Field("saveAntenna", int(ui.saveAntenna));
+  json.Field("copySource", int(ui.copySource)).Field("copyDest", int(ui.copyDest));
+  json.Field("resetBank", int(ui.resetBank));
+  json.Field("valL", int(works->tuner.valL)).Field("valC", int(works->tuner.valC));
+  json.Field("autoAntFlags", int(works->tuner.autoAntFlags));
+  ButtonPage page = CaptionPage(works, ui.uiState);
+  json.Key("captions").BeginArray();
+  for (const auto &key : page.text)
+    for (const char *line : key) json.String(line);
+  json.EndArray();
+}
+
+// The fields a scenario can wait for (`unit await FIELD N`).
+struct AwaitedField {
+  const char *name;
+  int (*read)(Works *works);
+};
+const AwaitedField AWAITED_FIELDS[] = {
+    {"uiState", [](Works *w) { return int(w->ui.uiState); }},
+    {"tuneStatus", [](Works *w) { return int(w->tuner.tuneStatus); }},
+    {"copySource", [](Works *w) { return int(w->ui.copySource); }},
+    {"copyDest", [](Works *w) { return int(w->ui.copyDest); }},
+    {"resetBank", [](Works *w) { return int(w->ui.resetBank); }},
+};
+
+std::string AwaitedFieldNames() {
+  std::string names;
+  for (const AwaitedField &f : AWAITED_FIELDS)
+    names += (names.empty() ? "" : "|") + std::string(f.name);
+  return names;
+}
+
 std::string ErrorCodes(Works *works) {
   std::string codes;
   for (int32_t code : GetErrList(works)) {
@@ -94,6 +134,26 @@ std::string StatusLine(Works *works) {
                    int(works->tuner.antennaIdx) + 1, double(works->link.swr),
                    double(works->link.pwrFwd), TuneStateName(works->tuner.tuneStatus),
                    ErrorCodes(works).c_str());
+}
+
+bool ControllerDevice::AwaitField(Works *works, const ScenarioEvent &ev, std::string &error) {
+  double seconds = AWAIT_DEFAULT_SECONDS;
+  std::string text;
+  if (!AwaitArgs(ev, text, seconds, error)) return false;
+  char name[16];
+  int value = 0;
+  const AwaitedField *field = nullptr;
+  if (sscanf(text.c_str(), "%15s %d", name, &value) == 2)
+    for (const AwaitedField &f : AWAITED_FIELDS)
+      if (strcmp(f.name, name) == 0) field = &f;
+  if (!field) {
+    error = "'" + ev.text + "': unit await takes " + AwaitedFieldNames() + " and a value";
+    return false;
+  }
+  auto reached = [&] { return !works->core.running || field->read(works) == value; };
+  if (AwaitUntil(reached, seconds, interrupted_) && works->core.running) return true;
+  error = "'" + ev.text + "': not reached";
+  return false;
 }
 
 bool ControllerDevice::Start(std::string &) {
@@ -152,13 +212,16 @@ bool ControllerDevice::Apply(const ScenarioEvent &ev, std::string &error) {
     long mode = 0;
     if (!ArgInt(ev, 0, mode, error)) return false;
     SelectMainWindow(works, int(mode));
+  } else if (ev.verb == "await") {
+    return AwaitField(works, ev, error);
   } else if (ev.verb == "info" && ev.args.size() == 1 &&
              (ev.args[0] == "on" || ev.args[0] == "off")) {
     ShowInfoPages(works, ev.args[0] == "on");
   } else {
     error = "'" + ev.text +
             "': unit verbs are tune [fine], error-key, bank N, autotune on|off, view 1..5, "
-            "info on|off";
+            "info on|off, await " +
+            AwaitedFieldNames() + " N";
     return false;
   }
   return true;
@@ -202,6 +265,7 @@ void ControllerDevice::Report(JsonWriter &json) {
   json.Field("swr", double(l.swr));
   json.Field("uiFlags", int(works->ui.uiFlags)).Field("uiState", int(works->ui.uiState));
   ReportPanelState(json, works);
+  ReportScreenState(json, works);
   json.Field("status", StatusLine(works));
   RemoteReport(works, json);
   json.EndObject();

@@ -22,12 +22,15 @@ class ControllerDevice : public SimDevice {
   bool Apply(const ScenarioEvent &ev, std::string &error) override;
   void Report(JsonWriter &json) override;
   void AttachController(Works *works) override;
+  void Interrupt() override { interrupted_ = true; }
 
  private:
   void ShowStatus();
+  bool AwaitField(Works *works, const ScenarioEvent &ev, std::string &error);
   SimContext context_;
   std::atomic<Works *> works_{nullptr};
   std::atomic<bool> stop_{false};
+  std::atomic<bool> interrupted_{false};
   std::thread status_;
 };
 

@@ -36,6 +36,15 @@ bool ScreenDevice::Snap(Works *works, const ScenarioEvent &ev, std::string &erro
   return s.error.empty();
 }
 
+namespace {
+// Captions are padded with blanks to sit centred; the padding is not read.
+std::string WithoutOuterBlanks(const std::string &text) {
+  size_t first = text.find_first_not_of(' ');
+  if (first == std::string::npos) return "";
+  return text.substr(first, text.find_last_not_of(' ') - first + 1);
+}
+}  // namespace
+
 bool ScreenDevice::Await(Works *works, const ScenarioEvent &ev, std::string &error) {
   double seconds = AWAIT_DEFAULT_SECONDS;
   std::string text;
@@ -43,7 +52,7 @@ bool ScreenDevice::Await(Works *works, const ScenarioEvent &ev, std::string &err
   auto shown = [&] {
     if (!works->core.running) return true;
     for (const ScreenText &t : ShownScreenTexts())
-      if (t.text == text) return true;
+      if (WithoutOuterBlanks(t.text) == text) return true;
     return false;
   };
   if (AwaitUntil(shown, seconds, interrupted_) && works->core.running) return true;

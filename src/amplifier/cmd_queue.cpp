@@ -5,11 +5,8 @@
 
 namespace {
 int32_t Next(int32_t index) { return (index + 1) % CMD_QUEUE_SIZE; }
-}  // namespace
 
-bool IncPNTIn_CMDLinear(int32_t cmd, Works *works) {
-  LinkState &l = works->link;
-  std::lock_guard<std::mutex> lock(l.cmdQueueMutex);
+bool AppendLocked(LinkState &l, int32_t cmd) {
   int32_t wr = l.cmdQueueWr;
   if (Next(wr) == l.cmdQueueRd) {
     LogSys(LOG_PRIO_ERR, "amplifier command queue full: command %d refused", cmd);
@@ -18,6 +15,23 @@ bool IncPNTIn_CMDLinear(int32_t cmd, Works *works) {
   l.cmdQueue[wr] = cmd;  // the slot is filled before the index moves past it
   l.cmdQueueWr = Next(wr);
   return true;
+}
+}  // namespace
+
+bool IncPNTIn_CMDLinear(int32_t cmd, Works *works) {
+  std::lock_guard<std::mutex> lock(works->link.cmdQueueMutex);
+  return AppendLocked(works->link, cmd);
+}
+
+bool QueueCmdLinearOnce(int32_t cmd, Works *works) {
+  LinkState &l = works->link;
+  std::lock_guard<std::mutex> lock(l.cmdQueueMutex);
+  // The consumer may take the waiting one meanwhile: the callers change what
+  // it is formatted from under a lock that its sending takes too, so it still
+  // goes out with their change.
+  for (int32_t i = l.cmdQueueRd; i != l.cmdQueueWr; i = Next(i))
+    if (l.cmdQueue[i] == cmd) return true;
+  return AppendLocked(l, cmd);
 }
 
 bool TakeCmdLinear(Works *works, int32_t &cmd) {

@@ -13,6 +13,7 @@
 #include "core/works.h"
 #include "platform/serial_port.h"
 #include "tuner/tune_memory.h"
+#include "ui/screen_state.h"
 
 namespace {
 constexpr uint32_t TUNE_BIT_BYPASS = 1u << 16;
@@ -302,6 +303,7 @@ bool SendCmdLinear(Works *works, int32_t state) {
     case CMD_MR1:
       Send(works, state, Fixed("MR", "MR1;"), CMD_PARKED);
       works->input.ctrlFlags.fetch_or(CTRL_FW_UPDATE_MESSAGE);
+      ReturnToMainScreen(works);  // where the update message shows
       return true;
     default:
       return false;

@@ -15,6 +15,7 @@
 #include "settings/temp_log.h"
 #include "tuner/auto_tune.h"
 #include "tuner/tune_word.h"
+#include "ui/captions.h"
 
 namespace {
 // statusA
@@ -94,6 +95,7 @@ void TrackAttenuator(Works *works) {
   if (used == s.Attenuator) return;
   s.Attenuator = used;
   l.attDisplay = used;
+  SetAttenuatorLabel(works);
   LogErr("%s", TEXT[used]);
 }
 

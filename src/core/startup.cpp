@@ -23,6 +23,8 @@
 #include "settings/setup_record.h"
 #include "transceiver/tavo_params.h"
 #include "tuner/banks.h"
+#include "ui/button_bar.h"
+#include "ui/menu.h"
 #include "ui/plot.h"
 
 namespace {
@@ -90,7 +92,9 @@ bool StartUnit(Works *works) {
   StartThreadAggFW(works);
   ShowBackground(works, "statusB");
   works->core.redraw = 1;  // the timer's first pass puts up the main screen
+  InitMenuKora(works);
   TavoParamsRecord params{};
+  LoadButtons(works, params);
   getParameters(&params, works);
   works->link.currentFreq = static_cast<uint32_t>(params.word[tavo::freq]);
   SetupOpus(works);

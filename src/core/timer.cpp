@@ -23,6 +23,7 @@
 #include "ui/info_page.h"
 #include "ui/main_screen.h"
 #include "ui/meters.h"
+#include "ui/screen_state.h"
 
 const int SaveScreen[SAVE_SCREEN_CHOICES] = {5, 10, 20, 30, 60};
 
@@ -44,8 +45,10 @@ void ClearAutoTuneBits(Works *works, uint8_t bits) {
 void ShowPortFailure(Works *works) {
   if (works->core.linkErrState > 0)
     DrawLinkError(works);
-  else if (works->core.linkErrState == -1)
+  else if (works->core.linkErrState == -1) {
+    ReturnToMainScreen(works);
     works->core.linkErrState = 0;
+  }
 }
 
 void CheckScreenSaver(Works *works) {

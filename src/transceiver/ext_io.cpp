@@ -71,6 +71,13 @@ void ServeTuneHandshake(Works *works) {
   mode.fetch_or(HS_TX_SENT);
 }
 
+// The request is done unless the flags changed while it was served: a stop
+// that came while the carrier was being asked for is served next time, so
+// the transceiver is not left transmitting.
+void ManualRequestServed(std::atomic<uint8_t> &flags, uint8_t seen) {
+  flags.compare_exchange_strong(seen, uint8_t(seen & ~TEST_TX_REQUEST));
+}
+
 void ServeManualTune(Works *works) {
   std::atomic<uint8_t> &flags = works->tuner.autoAntFlags;
   uint8_t bits = flags;
@@ -79,14 +86,14 @@ void ServeManualTune(Works *works) {
     SendToTransceiver(works, RX_COMMAND);
     LogErr("SENT TAVO RX...\n");
     works->trx.rxHoldoff = RX_HOLDOFF;
-    flags.fetch_and(uint8_t(~TEST_TX_REQUEST));
+    ManualRequestServed(flags, bits);
     return;
   }
   // Not while the amplifier is still answering an antenna change.
   if (bool(bits & ANT_ANSWER_WAIT) != bool(bits & ANT_ANSWER_DONE)) return;
   SendToTransceiver(works, TX_COMMAND);
   LogErr("SENT TAVO TX2...\n");
-  flags.fetch_and(uint8_t(~TEST_TX_REQUEST));
+  ManualRequestServed(flags, bits);
 }
 }  // namespace
 

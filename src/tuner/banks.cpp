@@ -54,6 +54,11 @@ int LastAntennaRowOf(Works *works, uint32_t freq, AntennaRow &row) {
   return -1;
 }
 
+int AntennaRowCount(Works *works) {
+  std::lock_guard<std::mutex> lock(works->tuner.antennaMutex);
+  return works->tuner.nRowAntenna;
+}
+
 void SaveToBank(Works *works, int bank, int antenna) {
   TunerState &t = works->tuner;
   {
@@ -111,6 +116,10 @@ void CopyBanco(Works *works, int from, int to) {
   LoadTabConfig(works, from);
   for (int a = 0; a < TUNE_ANTENNAS; a++) SaveTabAtu(works, to, a);
   SaveTabConfig(works, to);
+  // The working tables are the current bank's again, so that no later save
+  // writes the source's data into the current bank's files.
+  LoadAllBankTable(works, works->cfg.NumBanco);
+  works->tuner.idxRowAntenna = -1;
 }
 
 void DeleteBankFiles(Works *works, int bank) {

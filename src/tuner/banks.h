@@ -16,6 +16,9 @@ int AntennaRowOf(Works *works, uint32_t freq, AntennaRow &row);
 // The same for the last row holding `freq` (the band the screen names).
 int LastAntennaRowOf(Works *works, uint32_t freq, AntennaRow &row);
 
+// Rows of the antenna table loaded.
+int AntennaRowCount(Works *works);
+
 // The current antenna, tuner, attenuator and amplifier choice into the row
 // of the current frequency; the antenna table of `bank` is saved.
 void SaveToBank(Works *works, int bank, int antenna);
@@ -30,7 +33,8 @@ void ChangeInterfaceBanco(Works *works);
 // The current tune stored into another bank and antenna; refused (false)
 // while the tuner is bypassed.
 bool SaveTuneInBank(Works *works, int bank, int antenna);
-// Bank `from`'s four files written as bank `to`'s.
+// Bank `from`'s four files written as bank `to`'s; the current bank's
+// tables are loaded again afterwards.
 void CopyBanco(Works *works, int from, int to);
 // Deletes a bank's four files; `bank` = MAXbank deletes those of every bank.
 void ResetBanco(Works *works, int bank);

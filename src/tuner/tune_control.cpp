@@ -14,6 +14,7 @@
 #include "tuner/banks.h"
 #include "tuner/tune_memory.h"
 #include "tuner/tune_word.h"
+#include "ui/captions.h"
 
 const char MODEwork[3][8] = {"Generic", "KRVTAVO", " FT-817"};
 
@@ -28,16 +29,22 @@ void ApplyAntenna(Works *works, const AntennaRow &row) {
   if (row.Ant == 0 || row.Ant > TUNE_ANTENNAS) return;
   if (row.Ant == works->tuner.antennaIdx + 1) return;
   works->tuner.antennaIdx = row.Ant - 1;
+  LabelAutoAntenna(works, row.Ant);
   Queue(works, CMD_SA);
 }
 
 void ApplyAmplifier(Works *works, const AntennaRow &row) {
   LinkState &l = works->link;
   if (row.AmpEnable == 0) {
-    if (l.ampBypass != 1) Queue(works, CMD_AB1);
+    if (l.ampBypass == 1) return;
+    LabelByPassKora(works, "On");
+    Queue(works, CMD_AB1);
     return;
   }
-  if (l.ampBypass == 1) Queue(works, CMD_AB0);
+  if (l.ampBypass == 1) {
+    LabelByPassKora(works, "Off");
+    Queue(works, CMD_AB0);
+  }
   if (row.Att >= ATT_STEPS) return;  // not a step of the attenuator: left as it is
   l.attDisplay = row.Att;
   if (works->cfg.Attenuator != row.Att) {
@@ -79,7 +86,8 @@ void ManualTune(Works *works, std::atomic<int32_t> &value, void (*set)(Works *, 
   if (v >= 0 && v <= TUNE_LC_MAX) {
     value = v;
     set(works, v);
-    Queue(works, CMD_MT_SET);
+    // A held key steps faster than the link sends: one word waiting is enough.
+    QueueCmdLinearOnce(CMD_MT_SET, works);
   }
   StopSemaforoTuneval(works);
 }
@@ -110,6 +118,7 @@ void GestioneAntennaAutomatica(Works *works) {
     GestioneLoadTuneVal(works);
   }
   ApplyAmplifier(works, row);
+  SetAttenuatorLabel(works);
 }
 
 void GestioneLoadTuneVal(Works *works) {
@@ -209,7 +218,7 @@ void ManualTuneNetwork(Works *works) {
   WaitSemaforoTuneval(works);
   int m = t.modoTune;
   SetMode(works, m > 2 ? TUNE_MODE_B : m + 1);
-  Queue(works, CMD_MT_SET);
+  QueueCmdLinearOnce(CMD_MT_SET, works);
   StopSemaforoTuneval(works);
 }
 
@@ -228,3 +237,21 @@ void ManualTuneBypass(Works *works) {
 void CompleteTuneKey(Works *works) { TuneKey(works, 0); }
 
 void FineTuneKey(Works *works) { TuneKey(works, 1); }
+
+bool TestTransmissionRunning(Works *works) { return works->tuner.autoAntFlags & TEST_TX_ON; }
+
+void StartTestTransmission(Works *works) {
+  std::atomic<uint8_t> &flags = works->tuner.autoAntFlags;
+  if (works->link.statusA & STATUS_A_AN) {
+    works->link.anValue = 0;
+    Queue(works, CMD_AN);
+    flags.fetch_or(ANT_ANSWER_WAIT);
+  }
+  flags.fetch_or(TEST_TX_REQUEST | TEST_TX_ON);
+}
+
+void StopTestTransmission(Works *works) {
+  std::atomic<uint8_t> &flags = works->tuner.autoAntFlags;
+  flags.fetch_and(uint8_t(~(TEST_TX_ON | ANT_ANSWER_WAIT | ANT_ANSWER_DONE)));
+  flags.fetch_or(TEST_TX_REQUEST);
+}

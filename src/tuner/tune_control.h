@@ -27,3 +27,10 @@ void ManualTuneNetwork(Works *works);
 void ManualTuneBypass(Works *works);
 void CompleteTuneKey(Works *works);
 void FineTuneKey(Works *works);
+
+// The test transmission of the manual-tune page, which the extended-IO link
+// serves: a carrier asked of the transceiver (the amplifier's antenna value
+// cleared first where it uses one), or its return to receive.
+bool TestTransmissionRunning(Works *works);
+void StartTestTransmission(Works *works);
+void StopTestTransmission(Works *works);

@@ -6,11 +6,40 @@
 
 // uiFlags: pages shown over the main screen.
 constexpr uint8_t UI_INFO_PAGES = 0x01, UI_MEMORY_TABLE = 0x02, UI_FILTER_TABLE = 0x04;
-// uiState of the information pages.
-constexpr int32_t UI_STATE_INFO = 13;
+
+// uiState, the screen the keys act on.
+enum UiScreen : int32_t {
+  UI_STATE_MAIN = 0,
+  UI_STATE_MENU = 1,       // browsing the menu
+  UI_STATE_MENU_EDIT = 2,  // editing a menu value
+  UI_STATE_TUNE = 3,
+  UI_STATE_MANUAL = 4,  // manual tune
+  UI_STATE_RETRY = 5,   // port failure, Retry / Cancel (not entered)
+  UI_STATE_MEMORY = 6,  // memory table
+  UI_STATE_MEMORY_EDIT = 7,
+  UI_STATE_SAVE_TUNE = 8,
+  UI_STATE_BANK_UTIL = 9,
+  UI_STATE_COPY = 10,
+  UI_STATE_RESET = 11,
+  UI_STATE_FILTERS = 12,
+  UI_STATE_INFO = 13,
+};
 
 // Bits of uiMessage, the messages the screens show.
-constexpr uint8_t UI_MSG_LONG_PRESS = 0x01;  // "Entering second function..."
+constexpr uint8_t UI_MSG_LONG_PRESS = 0x01;        // "Entering second function..."
+constexpr uint8_t UI_MSG_BYPASS_NOT_SAVED = 0x02;  // "ATU ByPass not saved!"
+constexpr uint8_t UI_MSG_REMOTE_NOT_STARTED = 0x04;
+constexpr uint8_t UI_MSG_UI_UPDATE = 0x08;
+
+// The button bar's captions: one page per screen state, two lines of each
+// of the six keys, blank-padded on the left so that they sit centred.
+constexpr int BUTTON_KEYS = 6, CAPTION_LINES = 2, CAPTION_SIZE = 12, CAPTION_PAGES = 16;
+// Flag bits of a page: the key has a long-press function (a mark under it).
+constexpr uint8_t PAGE_LONG_KEY1 = 0x01, PAGE_LONG_KEY6 = 0x20;
+struct ButtonPage {
+  char text[BUTTON_KEYS][CAPTION_LINES][CAPTION_SIZE];
+  uint8_t flags;
+};
 
 struct UiState {
   std::atomic<int32_t> mainWindow{0};  // main-window mode 1..5
@@ -20,6 +49,17 @@ struct UiState {
   // (UI_MSG_LONG_PRESS), bit 1 "ATU ByPass not saved!", bit 2 remote not
   // started, bit 3 UI update requested.
   std::atomic<uint8_t> uiMessage{0};
+  // Fields of the screens the keys lead to: the memory table's row and
+  // column being edited (−1 none), the save screen's bank and antenna, the
+  // copy screen's banks, the reset screen's bank (MAXbank: all of them).
+  std::atomic<int32_t> tableRow{0}, tableColumn{-1};
+  std::atomic<int32_t> saveBank{0}, saveAntenna{0};
+  std::atomic<int32_t> copySource{0}, copyDest{0}, resetBank{0};
+  // MANUAL's short press on the tune screen toggles it; cleared when that
+  // screen is entered from, or left to, the main screen.
+  std::atomic<uint8_t> manualMode{0};
+  // The captions by screen state, read and written under the display lock.
+  ButtonPage Koramenu[CAPTION_PAGES]{};
   std::atomic<int32_t> menuIndex{0};
   std::atomic<int32_t> menuItem{0};
   std::atomic<int32_t> plotSpan{0};  // Hz: 160000 in mode 4, 80000 in mode 5

@@ -7,6 +7,7 @@
 #include "tuner/tune_word.h"
 #include "ui/conversions.h"
 #include "ui/main_screen.h"
+#include "ui/menu.h"
 #include "ui/supply_voltage.h"
 #include "ui/ui_text.h"
 
@@ -21,7 +22,6 @@ constexpr uint8_t STATUS_A_COAX_RX = 0x01, STATUS_B_TX = 0x01;
 constexpr uint32_t NOPA_LOW = 26000000, NOPA_HIGH = 28000000;
 constexpr int ATT_STAND_BY = 4;
 constexpr float MAX_STANDARD_PA_VOLTS = 20;
-constexpr int UI_STATE_MENU = 1, UI_STATE_MENU_EDIT = 2;
 
 struct Box {
   int x0, x1, textX;
@@ -32,11 +32,6 @@ constexpr Box TEMPERATURES{1, 400, 10}, SUPPLY{405, 799, 415};
 
 void Outline(Works *works, const Box &b, int top, int bottom, Colour c) {
   DrawRect(works, b.x0, top, b.x1, bottom, c.r, c.g, c.b);
-}
-
-bool ShowsStatusArea(Works *works) {
-  int state = works->ui.uiState;
-  return works->ui.uiFlags == 0 && state != UI_STATE_MENU && state != UI_STATE_MENU_EDIT;
 }
 
 void DrawMessage(Works *works) {
@@ -136,7 +131,13 @@ const char *NetworkName(int mode) {
 }
 
 void DrawParameters(Works *works) {
-  if (works->core.linkErrState > 0 || !works->display.fb || !ShowsStatusArea(works)) return;
+  if (works->core.linkErrState > 0 || !works->display.fb) return;
+  uint8_t pages = works->ui.uiFlags;
+  int state = works->ui.uiState;
+  if (pages & UI_MEMORY_TABLE) return DrawMemoryTable(works);
+  if (pages & UI_FILTER_TABLE) return DrawFilterTable(works);
+  if (state == UI_STATE_MENU || state == UI_STATE_MENU_EDIT) return DrawMenuStrip(works);
+  if (pages != 0) return;
   if (works->input.ctrlFlags & CTRL_FW_UPDATE_MESSAGE) {
     DrawText(works, SLOT, 10, 400, LIGHT,
              "FW UPDATE: please update firmware with FlashMagic and then reset hardware");

@@ -54,8 +54,9 @@ double Median(std::vector<double> v) {
 TEST(FrontPanel, LinkScheduleSuppliesLinesAndKeysAgainstTheSimulatedPanel) {
   const char *scenario =
       "2 panel supply amp 13.8\n2 panel supply 12 11.9\n"
-      "3 panel press 6 0.2\n4 panel press 6 4.0\n9 panel press 3 5.0\n"
-      "15 panel bounce 6 3\n16 panel bounce 6 4\n17 panel bounce 6 4\n";
+      "3 panel press 6 0.2\n4 panel press 6 4.0\n"
+      "8.5 panel press 1 0.2\n9 panel press 4 0.2\n9.5 panel press 6 0.2\n10 panel press 3 5.0\n"
+      "16 panel bounce 6 3\n17 panel bounce 6 4\n18 panel bounce 6 4\n";
   ScenarioRun r = RunSimScenario("front-panel", "WebSocket: 0\nBTN_longpress_Time: 20\n", scenario,
                                  22, "", true);
   EXPECT_EQ(r.run.exitStatus, 0) << r.run.output;
@@ -110,22 +111,29 @@ TEST(FrontPanel, LinkScheduleSuppliesLinesAndKeysAgainstTheSimulatedPanel) {
   EXPECT_TRUE(Has(panel, "\"line13\":{\"level\":1"));
   EXPECT_TRUE(Has(panel, "\"keyLevels\":\"111111\""));
 
-  // Keys: key 6 short, key 6 long (and nothing at its release), key 3 long
-  // then a growing run of repeats and a short press at release; the
+  // Keys: VIEW short, VIEW long (and nothing at its release); BACK, TUNE and
+  // MANUAL lead to the manual-tune screen, where "up L" held gives a long
+  // press, a growing run of repeats and a short press at release; the
   // bounces deliver nothing.
   std::vector<Timed> keys =
       PanelArray(r.report, "keyEvents", "\"key\":([0-9]+),\"hold\":([0-9]+),\"repeat\":([0-9]+)");
-  ASSERT_GE(keys.size(), 4u) << panel;
+  ASSERT_GE(keys.size(), 7u) << panel;
   EXPECT_EQ(keys[0].values, (std::vector<int>{6, 0, 0}));
   EXPECT_EQ(keys[1].values, (std::vector<int>{6, 32, 0}));
-  EXPECT_EQ(keys[2].values, (std::vector<int>{3, 4, 1}));
+  EXPECT_EQ(keys[2].values, (std::vector<int>{1, 0, 0}));
+  EXPECT_EQ(keys[3].values, (std::vector<int>{4, 0, 0}));
+  EXPECT_EQ(keys[4].values, (std::vector<int>{6, 0, 0}));
+  EXPECT_EQ(keys[5].values, (std::vector<int>{3, 4, 1}));
   int repeats = 0;
-  size_t i = 3;
+  size_t i = 6;
   for (; i < keys.size() && keys[i].values == std::vector<int>{3, 4, 1}; i++) repeats++;
   EXPECT_GE(repeats, 5);
   ASSERT_LT(i, keys.size());
   EXPECT_EQ(keys[i].values, (std::vector<int>{3, 0, 0}));
   EXPECT_EQ(keys.size(), i + 1);  // nothing after: the bounces are noise
+  // Where the keys led: the second main window, the manual-tune screen.
+  EXPECT_TRUE(Has(controller, "\"mainWindow\":2,")) << controller;
+  EXPECT_TRUE(Has(controller, "\"uiState\":4,"));
 }
 
 TEST(FrontPanel, KeyboardServiceKeysAndF12EndTheUnitInOrder) {

@@ -13,6 +13,7 @@
 #include "core/works.h"
 #include "settings/setup_record.h"
 #include "tests/ui/screen_support.h"
+#include "tuner/tune_control.h"
 #include "ui/info_page.h"
 
 namespace {
@@ -116,4 +117,24 @@ TEST_F(TimerScreen, InformationPageRunsTheLinkAndReopeningNeverWaitsForEver) {
   if (thrSer.joinable()) thrSer.join();
   EXPECT_EQ(serialStarts, 5);
   threadBodies = productThreadBodies;
+}
+
+// A port failure that has been dealt with brings the main screen back from
+// any screen, and ends the manual-tune screen's test transmission.
+TEST_F(TimerScreen, PortFailureDealtWithReturnsToTheMainScreen) {
+  Pass();
+  works->ui.uiState = UI_STATE_MANUAL;
+  works->ui.uiFlags = UI_MEMORY_TABLE;
+  works->ui.manualMode = 1;
+  StartTestTransmission(works.works);
+  works->core.linkErrState = -1;
+  auto texts = Pass();
+  EXPECT_EQ(works->core.linkErrState, 0);
+  EXPECT_EQ(works->ui.uiState, UI_STATE_MAIN);
+  EXPECT_EQ(works->ui.uiFlags, 0);
+  EXPECT_EQ(works->ui.manualMode, 0);
+  EXPECT_FALSE(TestTransmissionRunning(works.works));
+  EXPECT_EQ(works->tuner.autoAntFlags, 0x01);  // the transceiver is told to receive
+  EXPECT_NE(Find(texts, "FORWARD"), nullptr);
+  EXPECT_EQ(TextAt(texts, 30, 472), "BANK1");
 }
