@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <memory>
 #include <string>
 
 #include "core/clock.h"
@@ -12,6 +13,7 @@
 #include "core/works.h"
 #include "platform/display_device.h"
 #include "platform/paths.h"
+#include "sim/web/http_server.h"
 #include "sim/world/factory_files.h"
 #include "sim/world/factory_tables.h"
 #include "sim/world/options.h"
@@ -44,6 +46,18 @@ int Fail(const std::string &message) {
   fprintf(stderr, "kestra-sim: %s\n", message.c_str());
   return 2;
 }
+
+// The unit's page on 127.0.0.1 when the run serves it; its address goes to
+// the terminal.
+bool ServePage(const SimOptions &options, Simulation &sim, World &world,
+               std::unique_ptr<PageServer> &page, std::string &error) {
+  if (!ServesPage(options)) return true;
+  page = std::make_unique<PageServer>(sim, &world);
+  if (!page->Start(options.httpPort, error)) return false;
+  printf("kestra-sim: the unit's page: %s\n", page->Address().c_str());
+  fflush(stdout);
+  return true;
+}
 }  // namespace
 
 int main(int argc, char **argv) {
@@ -75,6 +89,8 @@ int main(int argc, char **argv) {
   signal(SIGINT, OnSignal);
   signal(SIGTERM, OnSignal);
   signal(SIGPIPE, SIG_IGN);
+  std::unique_ptr<PageServer> page;
+  if (!ServePage(options, sim, world, page, error)) return Fail(error);
 
   int status = 0;
   if (!options.only.empty()) {
@@ -85,8 +101,12 @@ int main(int argc, char **argv) {
   } else {
     KestraHooks hooks;
     hooks.quickStart = options.quickStart;
-    hooks.started = [&](Works *works) { sim.Begin(works); };
+    hooks.started = [&](Works *works) {
+      sim.Begin(works);
+      if (page) page->Attach(works);
+    };
     hooks.stopped = [&](Works *) {
+      if (page) page->Attach(nullptr);
       sim.RequestStop();
       sim.Finish();
       if (!sim.WriteReport(error)) status = Fail(error);
@@ -94,6 +114,7 @@ int main(int argc, char **argv) {
     };
     status = KestraMain(hooks) == 0 ? status : 1;
   }
+  if (page) page->Stop();
   sim.StopDevices();
   active = nullptr;
   return status;

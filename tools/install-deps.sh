@@ -15,6 +15,9 @@ packages=(
   libgtest-dev libgmock-dev googletest libbenchmark-dev libturbojpeg0-dev
   # the spectrum benchmark's baseline (linked by that benchmark only)
   libfftw3-dev
+  # kestra-sim's page (the HTTP library) and its browser test (headless
+  # Chromium driven through its DevTools protocol)
+  libcpp-httplib-dev chromium python3-websocket
   # the sandbox's shell stand-ins and the port tests
   coreutils procps util-linux
   # the Debian package and its test (dpkg-deb, systemd-analyze, file)

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is needed, builds, and runs the whole unit against its
-# simulated hardware. Arguments go to kestra-sim (see README.md).
+# simulated hardware; kestra-sim prints the address of the unit's page
+# (http://127.0.0.1:8800/ unless that port is taken). Arguments go to
+# kestra-sim (see README.md).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash tools/install-deps.sh

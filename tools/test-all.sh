@@ -11,7 +11,7 @@ jobs=$(nproc)
 # cores run side by side.
 parallel=$((jobs * 4))
 FUZZ_SECONDS=${FUZZ_SECONDS:-15}
-TSAN_TESTS=${TSAN_TESTS:-'Roads.OperatorTransmissionStartsATuneThatIsStoredAndRecalled:Remote.TwoUnitsJoinAgainAndRelayCatStatusAndParameters:RemoteMedia.*:RemoteMedia/TwoUnits.*/Raw:Keys.MainTuneAndManualScreensThroughThePanel'}
+TSAN_TESTS=${TSAN_TESTS:-'Roads.OperatorTransmissionStartsATuneThatIsStoredAndRecalled:Remote.TwoUnitsJoinAgainAndRelayCatStatusAndParameters:RemoteMedia.*:RemoteMedia/TwoUnits.*/Raw:Keys.ErrorResetPairedKeysCopyAndResetOfBanks'}
 
 step() { printf '\n==== %s\n' "$*"; }
 

@@ -245,6 +245,14 @@ std::vector<ReceivedFrame> AmpDevice::Received() const {
   return received_;
 }
 
+std::vector<ReceivedFrame> AmpDevice::RecentCommands(size_t count) const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  std::vector<ReceivedFrame> recent;
+  for (auto f = received_.rbegin(); f != received_.rend() && recent.size() < count; ++f)
+    if (f->text != "ST;" && f->text != "FM;") recent.push_back(*f);
+  return {recent.rbegin(), recent.rend()};
+}
+
 void AmpDevice::WithFirmware(const std::function<void(AmpFirmware &)> &change) {
   std::lock_guard<std::mutex> lock(mutex_);
   CatchUp();

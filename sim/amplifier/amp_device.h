@@ -48,6 +48,8 @@ class AmpDevice : public SimDevice {
 
   std::string PortPath() const;
   std::vector<ReceivedFrame> Received() const;
+  // The last `count` frames other than the idle polls ("ST;", "FM;"), oldest first.
+  std::vector<ReceivedFrame> RecentCommands(size_t count) const;
   // Runs `change` on the firmware under the device's lock (tests).
   void WithFirmware(const std::function<void(AmpFirmware &)> &change);
 

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
+#include <vector>
 
 namespace {
 constexpr int BLOCK = 480;                 // frames judged together
@@ -69,20 +70,23 @@ double Dbfs(double sumSquares, long long count) {
   return 20 * std::log10(std::sqrt(sumSquares / double(count)) * std::sqrt(2.0) / 32768);
 }
 
-// Rising zero crossings of the left channel, interpolated between samples.
+// Rising zero crossings of the left channel, interpolated between samples;
+// the median period between them, so that the odd discontinuity of a reset
+// or a repeated period does not bias the figure.
 double Frequency(const Recording &rec, long long first, long long end) {
-  double firstCrossing = -1, lastCrossing = -1;
-  long long crossings = 0;
+  std::vector<double> periods;
+  double previous = -1;
   for (long long f = first + 1; f < end; f++) {
     int a = rec.Left(f - 1), b = rec.Left(f);
     if (a >= 0 || b < 0) continue;
     double at = double(f - 1) + double(-a) / double(b - a);
-    if (firstCrossing < 0) firstCrossing = at;
-    lastCrossing = at;
-    crossings++;
+    if (previous >= 0) periods.push_back(at - previous);
+    previous = at;
   }
-  if (crossings < 2) return 0;
-  return double(crossings - 1) * rec.Rate() / (lastCrossing - firstCrossing);
+  if (periods.empty()) return 0;
+  auto middle = periods.begin() + periods.size() / 2;
+  std::nth_element(periods.begin(), middle, periods.end());
+  return rec.Rate() / *middle;
 }
 
 // Levels over the sounding blocks; frequency over the longest run of them,

@@ -1,5 +1,6 @@
 #include "sim/controller/screen_texts.h"
 
+#include <atomic>
 #include <mutex>
 
 #include "display/screen_observer.h"
@@ -8,6 +9,7 @@
 namespace {
 std::mutex textsMutex;
 std::vector<ScreenText> pending, shown;
+std::atomic<uint64_t> shownCount{0};
 
 void TextDrawn(int slotNumber, int x, int y, const char *text, uint8_t red, uint8_t green,
                uint8_t blue) {
@@ -23,6 +25,7 @@ void ScreenStarted() {
 void ScreenShown() {
   std::lock_guard<std::mutex> lock(textsMutex);
   shown = pending;
+  shownCount++;
 }
 }  // namespace
 
@@ -34,6 +37,8 @@ void StopRecordingScreenTexts() {
   pending.clear();
   shown.clear();
 }
+
+uint64_t ShownScreenCount() { return shownCount; }
 
 std::vector<ScreenText> ShownScreenTexts() {
   std::lock_guard<std::mutex> lock(textsMutex);

@@ -20,6 +20,8 @@ void RecordScreenTexts();
 void StopRecordingScreenTexts();
 // The texts of the last screen shown, in the order they were drawn.
 std::vector<ScreenText> ShownScreenTexts();
+// How many screens were shown since the recording began.
+uint64_t ShownScreenCount();
 
 // A JSON array of {slot, x, y, colour: [r, g, b], text}.
 void WriteScreenTexts(JsonWriter &json, const std::vector<ScreenText> &texts);

@@ -95,6 +95,11 @@ void Ft817Sim::Answer(const uint8_t *command) {
   if (port_.Write(reply.data(), reply.size(), context_.pacing)) replies_++;
 }
 
+Ft817Sim::Setting Ft817Sim::Dial() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return {freqHz_, mode_};
+}
+
 bool Ft817Sim::Apply(const ScenarioEvent &ev, std::string &error) {
   std::lock_guard<std::mutex> lock(mutex_);
   if (ev.verb == "freq") {

@@ -32,6 +32,12 @@ class Ft817Sim : public SimDevice {
   void Report(JsonWriter &json) override;
 
   long Requests() const { return requests_; }
+  bool Wired() const { return wired_; }  // connected to the unit in this run
+  struct Setting {
+    uint32_t freqHz;
+    uint8_t mode;
+  };
+  Setting Dial() const;  // frequency and mode as set now
 
  private:
   void Run();

@@ -123,6 +123,13 @@ std::vector<PanelDevice::KeyEvent> PanelDevice::KeyEvents() const {
   return keyEvents_;
 }
 
+std::string PanelDevice::KeyLevels() const {
+  uint32_t levels = model_.View().levels;
+  std::string keys;
+  for (int line = 22; line < 28; line++) keys += (levels >> line) & 1 ? '1' : '0';
+  return keys;
+}
+
 void PanelDevice::Report(JsonWriter &json) {
   json.BeginObject();
   model_.WithController([&](PanelController &c) {
@@ -149,9 +156,7 @@ void PanelDevice::Report(JsonWriter &json) {
   for (int line = 0; line < 32; line++)
     if (view.foreignLines & (1u << line)) json.Int(line);
   json.EndArray();
-  std::string keys;
-  for (int line = 22; line < 28; line++) keys += (view.levels >> line) & 1 ? '1' : '0';
-  json.Field("keyLevels", keys);
+  json.Field("keyLevels", KeyLevels());
   json.Key("keyEvents").BeginArray();
   for (const KeyEvent &e : KeyEvents()) {
     json.BeginObject().Field("t", e.t).Field("key", e.key).Field("hold", e.holdMask);

@@ -32,6 +32,8 @@ class PanelDevice : public SimDevice {
     int key, holdMask, result;
   };
   std::vector<KeyEvent> KeyEvents() const;
+  // Keys 1..6 as '1' (released) or '0' (pressed): the lines the unit reads.
+  std::string KeyLevels() const;
 
  private:
   double Now() const;

@@ -28,6 +28,7 @@ class TransceiverSim : public SimDevice {
   void Report(JsonWriter &json) override;
 
   TrxState State() const;
+  bool Wired() const { return wired_; }  // connected to the unit in this run
   struct Command {
     double t;          // seconds since the device started
     std::string port;  // "extio" or "cat"

@@ -6,7 +6,21 @@
 const char *SIM_USAGE =
     "usage: kestra-sim [--root DIR] [--headless] [--duration SECONDS] [--scenario FILE]\n"
     "                  [--report FILE] [--only DEVICE] [--no-pacing] [--snapshot FILE]\n"
-    "                  [--quick-start] [--control FIFO]\n";
+    "                  [--quick-start] [--control FIFO] [--http PORT]\n";
+
+namespace {
+bool ParsePort(const std::string &text, int &port) {
+  char *end = nullptr;
+  long value = strtol(text.c_str(), &end, 10);
+  if (text.empty() || !end || *end || value < 0 || value > 65535) return false;
+  port = int(value);
+  return true;
+}
+}  // namespace
+
+bool ServesPage(const SimOptions &options) {
+  return options.only.empty() && (options.httpPort >= 0 || !options.headless);
+}
 
 bool ParseSimOptions(int argc, char **argv, SimOptions &options, std::string &error) {
   for (int i = 1; i < argc; i++) {
@@ -38,6 +52,12 @@ bool ParseSimOptions(int argc, char **argv, SimOptions &options, std::string &er
       if (!value(options.control)) return false;
     } else if (arg == "--only") {
       if (!value(options.only)) return false;
+    } else if (arg == "--http") {
+      if (!value(text)) return false;
+      if (!ParsePort(text, options.httpPort)) {
+        error = "--http needs a port number from 0 to 65535, not '" + text + "'";
+        return false;
+      }
     } else if (arg == "--duration") {
       if (!value(text)) return false;
       char *end = nullptr;

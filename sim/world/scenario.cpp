@@ -15,7 +15,8 @@ bool ParseNumber(const std::string &text, double &value) {
 }
 }  // namespace
 
-bool ParseScenario(const std::string &text, std::vector<ScenarioEvent> &events, std::string &error) {
+bool ParseScenario(const std::string &text, std::vector<ScenarioEvent> &events,
+                   std::string &error) {
   std::istringstream in(text);
   std::string line;
   int number = 0;
@@ -55,6 +56,17 @@ bool ParseScenario(const std::string &text, std::vector<ScenarioEvent> &events, 
                    [](const auto &a, const auto &b) { return a.first < b.first; });
   events.clear();
   for (const auto &run : runs) events.insert(events.end(), run.second.begin(), run.second.end());
+  return true;
+}
+
+bool ParseEventLine(const std::string &line, ScenarioEvent &ev, std::string &error) {
+  std::vector<ScenarioEvent> events;
+  if (!ParseScenario("0 " + line, events, error)) return false;
+  if (events.size() != 1) {
+    error = "expected one event: <subject> <verb> [args]";
+    return false;
+  }
+  ev = events[0];
   return true;
 }
 

@@ -20,6 +20,12 @@ struct ScenarioEvent {
 // Events come in time order; a relative event stays after the line it follows.
 bool ParseScenario(const std::string &text, std::vector<ScenarioEvent> &events, std::string &error);
 
+// One event without a time ("trx freq 7100000"), as the control FIFO and
+// the page send them: an event of time 0, the moment it is applied, and so
+// its text ("0 trx freq 7100000"), as the report lists it; false with the
+// reason for a malformed line.
+bool ParseEventLine(const std::string &line, ScenarioEvent &ev, std::string &error);
+
 // Argument helpers for the devices: parse args[index] or fail with a reason.
 bool ArgDouble(const ScenarioEvent &ev, size_t index, double &value, std::string &error);
 bool ArgInt(const ScenarioEvent &ev, size_t index, long &value, std::string &error);

@@ -136,7 +136,8 @@ void Simulation::RunEvents() {
       applied_.push_back({ev, Elapsed(), {}});
       break;
     }
-    ApplyEvent(ev);
+    std::string error;
+    ApplyEvent(ev, error);
     previous = Elapsed();
   }
   if (stopped) {
@@ -152,7 +153,7 @@ void Simulation::RunEvents() {
   if (controller_) controller_->core.running = 0;
 }
 
-void Simulation::ApplyEvent(const ScenarioEvent &ev) {
+bool Simulation::ApplyEvent(const ScenarioEvent &ev, std::string &error) {
   Applied a{ev, Elapsed(), {}};
   if (SimDevice *d = DeviceFor(ev.subject)) {
     if (!d->Apply(ev, a.error)) fprintf(stderr, "kestra-sim: %s\n", a.error.c_str());
@@ -160,8 +161,10 @@ void Simulation::ApplyEvent(const ScenarioEvent &ev) {
     a.error = "unknown subject '" + ev.subject + "'";
     fprintf(stderr, "kestra-sim: %s\n", a.error.c_str());
   }
+  error = a.error;
   std::lock_guard<std::mutex> lock(mutex_);
   applied_.push_back(a);
+  return error.empty();
 }
 
 // Lines written into the FIFO are events of the moment they arrive. The FIFO
@@ -179,12 +182,12 @@ void Simulation::RunControl() {
     ssize_t n;
     while ((n = read(fd, buf, sizeof buf)) > 0) pending.append(buf, size_t(n));
     for (size_t end; (end = pending.find('\n')) != std::string::npos; pending.erase(0, end + 1)) {
-      std::vector<ScenarioEvent> events;
+      ScenarioEvent ev;
       std::string error;
       std::string line = pending.substr(0, end);
       if (line.find_first_not_of(" \t\r") == std::string::npos) continue;
-      if (ParseScenario("0 " + line, events, error) && !events.empty())
-        ApplyEvent(events[0]);
+      if (ParseEventLine(line, ev, error))
+        ApplyEvent(ev, error);
       else
         fprintf(stderr, "kestra-sim: control: %s: %s\n", line.c_str(), error.c_str());
     }

@@ -37,11 +37,12 @@ class Simulation {
   void DetachController();
   SimDevice *Device(const std::string &name) const;
   double Elapsed() const;
+  // Applies an event now and lists it in the report; false with the reason.
+  bool ApplyEvent(const ScenarioEvent &ev, std::string &error);
 
  private:
   void RunEvents();
   void RunControl();
-  void ApplyEvent(const ScenarioEvent &ev);
   void TakeSnapshot();
   bool WaitUntil(double t);
   SimDevice *DeviceFor(const std::string &subject) const;

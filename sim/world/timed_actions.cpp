@@ -4,6 +4,7 @@ void TimedActions::Start() {
   Stop();
   std::lock_guard<std::mutex> lock(mutex_);
   stop_ = false;
+  due_.clear();  // a repeat that re-armed itself while the thread stopped
   thread_ = std::thread(&TimedActions::Run, this);
 }
 
@@ -25,6 +26,18 @@ void TimedActions::After(double seconds, std::function<void()> action) {
   wake_.notify_all();
 }
 
+void TimedActions::Every(double seconds, std::function<void()> action) {
+  After(seconds, [this, seconds, action] {
+    action();
+    if (!Stopped()) Every(seconds, action);
+  });
+}
+
+bool TimedActions::Stopped() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return stop_;
+}
+
 void TimedActions::Run() {
   std::unique_lock<std::mutex> lock(mutex_);
   while (!stop_) {
@@ -34,7 +47,8 @@ void TimedActions::Run() {
     }
     auto first = due_.begin();
     if (Clock::now() < first->first) {
-      wake_.wait_until(lock, first->first);
+      Clock::time_point at = first->first;  // a Stop while waiting drops the entry
+      wake_.wait_until(lock, at);
       continue;
     }
     std::function<void()> action = std::move(first->second);

@@ -46,10 +46,6 @@ void DrawMessage(Works *works) {
   }
 }
 
-const char *NetworkName(int mode) {
-  return mode == TUNE_MODE_B ? "CL" : mode == TUNE_MODE_A ? "LC" : "ByP";
-}
-
 void DrawDebugLines(Works *works) {
   LinkState &l = works->link;
   uint32_t word = works->tuner.tuneVal;
@@ -129,6 +125,10 @@ void DrawSecondRow(Works *works) {
   DrawSupply(works);
 }
 }  // namespace
+
+const char *NetworkName(int mode) {
+  return mode == TUNE_MODE_B ? "CL" : mode == TUNE_MODE_A ? "LC" : "ByP";
+}
 
 void DrawParameters(Works *works) {
   if (works->core.linkErrState > 0 || !works->display.fb) return;

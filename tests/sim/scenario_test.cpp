@@ -50,3 +50,15 @@ TEST(Json, WritesNestedValuesWithEscapes) {
   json.Field("c", true).EndObject();
   EXPECT_EQ(json.Text(), "{\"a\":1,\"b\":[\"x\\\"y\\n\",0.5],\"c\":true}");
 }
+
+TEST(Scenario, AnEventLineWithoutATimeIsOneEventAsWritten) {
+  ScenarioEvent ev;
+  std::string error;
+  ASSERT_TRUE(ParseEventLine("trx freq 7100000  ", ev, error)) << error;
+  EXPECT_EQ(ev.subject, "trx");
+  EXPECT_EQ(ev.args, std::vector<std::string>{"7100000"});
+  EXPECT_EQ(ev.text, "0 trx freq 7100000");  // as the report lists it
+  EXPECT_FALSE(ParseEventLine("trx", ev, error));
+  EXPECT_FALSE(ParseEventLine("# nothing", ev, error));
+  EXPECT_FALSE(ParseEventLine("radio on\nradio off", ev, error));
+}

@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <random>
 
 namespace {
 const char ALPHABET[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
@@ -45,16 +46,23 @@ void Put32(std::vector<uint8_t> &out, uint32_t v) {
 }
 }  // namespace
 
+// Many test processes pick ports at once, and a port the kernel hands out
+// for bind(0) may be handed out again the moment it is released. A random
+// port below the ephemeral range can neither be chosen by another process
+// the same way nor be taken by an outgoing connection.
 int FreeLoopbackPort() {
-  int fd = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in addr = Loopback(0);
-  socklen_t len = sizeof addr;
-  int port = 0;
-  if (bind(fd, reinterpret_cast<sockaddr *>(&addr), sizeof addr) == 0 &&
-      getsockname(fd, reinterpret_cast<sockaddr *>(&addr), &len) == 0)
-    port = ntohs(addr.sin_port);
-  close(fd);
-  return port;
+  constexpr int FIRST = 20000, COUNT = 12000, TRIES = 100;
+  std::random_device seed;
+  std::uniform_int_distribution<int> pick(FIRST, FIRST + COUNT - 1);
+  for (int i = 0; i < TRIES; i++) {
+    int port = pick(seed);
+    int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in addr = Loopback(port);
+    bool free = bind(fd, reinterpret_cast<sockaddr *>(&addr), sizeof addr) == 0;
+    close(fd);
+    if (free) return port;
+  }
+  return 0;
 }
 
 std::string ExpectedAccept(const std::string &key) {

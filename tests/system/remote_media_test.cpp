@@ -4,6 +4,7 @@
 // on what the units log and print, with wide margins; levels, frequencies
 // and silences come from the simulated sound devices' reports.
 #include <gtest/gtest.h>
+#include <libusb-1.0/libusb.h>
 #include <opus/opus.h>
 
 #include <algorithm>
@@ -278,8 +279,12 @@ TEST(RemoteMedia, APeerSeesTheReceiversSpectrumAndItsOwnAudioIsPlayedWithinTheFi
     ASSERT_TRUE(unit.Logged("output audio interface reset"));
     // An unplugged receiver ends the stream with error 5; the link goes on.
     unit.Event("receiver unplug");
-    ASSERT_TRUE(unit.Logged("CB result: Nodevice"));
-    ASSERT_TRUE(unit.Logged("TAVORead Operations end"));
+    ASSERT_TRUE(unit.Logged("TAVORead Operations end")) << Tail(unit.Log());
+    // In flight, or refused on its resubmission: the same unplug.
+    EXPECT_TRUE(
+        unit.Logged("CB result: Nodevice", 0) ||
+        unit.Logged("libusb_submit_transfer failed (" + std::to_string(LIBUSB_ERROR_NO_DEVICE), 0))
+        << Tail(unit.Log());
     EXPECT_TRUE(unit.Printed("err:5\n"));
   }
   PeerFrame f;
@@ -288,8 +293,12 @@ TEST(RemoteMedia, APeerSeesTheReceiversSpectrumAndItsOwnAudioIsPlayedWithinTheFi
   ASSERT_EQ(unit.Stop(), 0);
 
   std::string report = unit.Report();
-  EXPECT_EQ(CountOf(unit.Log(), "output audio interface reset"), 1);
-  EXPECT_EQ(AudioFigure(report, "drops"), 1);
+  // The burst resets the queue; a stall of the receiving thread on a busy
+  // host may bunch the stream past the fill limit once more. Each reset
+  // drops what was queued.
+  int resets = CountOf(unit.Log(), "output audio interface reset");
+  EXPECT_GE(resets, 1);
+  EXPECT_EQ(AudioFigure(report, "drops"), resets);
   // The one corrupt packet: one period of silence amid the tone.
   std::vector<long> gaps = SilentGaps(report);
   EXPECT_EQ(std::count(gaps.begin(), gaps.end(), PERIOD), 1) << ReportSection(report, "audio");

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <thread>
 
 #include "amplifier/errors.h"
@@ -43,9 +44,29 @@ struct UsbStreamTest : ::testing::Test {
   std::vector<uint8_t> NextLine(double seconds = 10) {
     return ReadChunkedMessage(linked.peer, "SP", seconds);
   }
-  int PeakOfNextLine() {
-    std::vector<uint8_t> line = NextLine();
+  int PeakOfNextLine() { return PeakOf(NextLine()); }
+  static int PeakOf(const std::vector<uint8_t> &line) {
     return line.empty() ? -1 : int(std::max_element(line.begin(), line.end()) - line.begin());
+  }
+  // Lines wait in the socket while the test is busy: the first one that
+  // shows a change can come several lines after the change.
+  template <typename Pred>
+  std::vector<uint8_t> LineWhere(Pred pred) {
+    for (double end = Now() + 20; Now() < end;) {
+      std::vector<uint8_t> line = NextLine();
+      if (!line.empty() && pred(line)) return line;
+    }
+    return {};
+  }
+  // Reads until no line has come for a second.
+  bool Drained() {
+    for (int i = 0; i < 1000; i++)
+      if (NextLine(1).empty()) return true;
+    return false;
+  }
+  static double Now() {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
   }
   bool Logged(const std::string &text) {
     return WaitUntil([&] { return log.SysHas(text); }, 20);
@@ -78,17 +99,20 @@ TEST_F(UsbStreamTest, SetsUpTheReceiverStreamsLinesAndEndsWhenItIsUnplugged) {
   // Tones above and below the centre land on their own side.
   bus.Receiver().Silence();
   bus.Receiver().SetTone(-18750, -30);
-  NextLine();  // a line may have been under way
-  EXPECT_EQ(PeakOfNextLine(), 327);
+  EXPECT_FALSE(LineWhere([](const auto &line) { return PeakOf(line) == 327; }).empty());
   bus.Receiver().Silence();
-  NextLine();
-  std::vector<uint8_t> silent = NextLine();
-  ASSERT_EQ(silent.size(), 854u);
-  EXPECT_TRUE(std::all_of(silent.begin(), silent.end(), [](uint8_t b) { return b == 0; }));
+  std::vector<uint8_t> silent = LineWhere([](const auto &line) {
+    return std::all_of(line.begin(), line.end(), [](uint8_t b) { return b == 0; });
+  });
+  EXPECT_EQ(silent.size(), 854u);
 
   bus.SetPlugged(UsbSlot::Receiver, false);
   ASSERT_TRUE(WaitUntil([&] { return bool(ended); }, 20));
-  EXPECT_TRUE(log.SysHas("CB result: Nodevice"));
+  // Transfers in flight complete with "no device"; those between their
+  // callback and their resubmission are refused with the same code instead.
+  EXPECT_TRUE(
+      log.SysHas("CB result: Nodevice") ||
+      log.SysHas("libusb_submit_transfer failed (" + std::to_string(LIBUSB_ERROR_NO_DEVICE)));
   EXPECT_TRUE(log.SysHas("TAVORead Operations end\n"));
   EXPECT_TRUE(HasError(ERR_REMOTE_USB));
   EXPECT_EQ(works->cfg.setup->EnableFFT, '0');
@@ -111,7 +135,7 @@ TEST_F(UsbStreamTest, OneLineGoesOutPerDivideTransfersAndNoneWithoutTheUsbSource
   for (int i = 0; i < 10; i++) ASSERT_FALSE(NextLine().empty());
 
   WriteSetupFlag(works->cfg.setup->fftRun, '0');
-  NextLine(0.2);  // one may have been under way
+  ASSERT_TRUE(Drained());
   EXPECT_TRUE(NextLine(0.5).empty());
   WriteSetupFlag(works->cfg.setup->EnableFFT, '0');
   ASSERT_TRUE(WaitUntil([&] { return bool(ended); }, 20));
@@ -127,13 +151,11 @@ TEST_F(UsbStreamTest, TheLowPassOffsetCountsWhileTheTransceiverUsesIt) {
     std::lock_guard<std::mutex> lock(*works->trx.serMut);
     works->trx.TavoParams->word[tavo::lp] = 1;
   }
-  NextLine();
-  std::vector<uint8_t> with = NextLine();
   ASSERT_FALSE(without.empty());
-  ASSERT_FALSE(with.empty());
-  int rise = with[427] - without[427];
-  EXPECT_GE(rise, 2);  // LP offset 3 dB, after truncation
-  EXPECT_LE(rise, 4);
+  std::vector<uint8_t> with = LineWhere(
+      [&](const auto &line) { return line.size() > 427 && line[427] - without[427] >= 2; });
+  ASSERT_FALSE(with.empty());  // LP offset 3 dB, after truncation
+  EXPECT_LE(with[427] - without[427], 4);
 }
 
 TEST_F(UsbStreamTest, EleventhFailedTransferInARowEndsTheStream) {
