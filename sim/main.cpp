@@ -71,6 +71,7 @@ int main(int argc, char **argv) {
   if (root.empty()) return Fail("cannot create a sandbox directory under /tmp");
   if (!CreateSandbox(root, error)) return Fail(error);
   if (!SeedFactoryAntennaTable(root)) return Fail("cannot seed the factory antenna table");
+  if (!SeedNetworkInterfaces(root)) return Fail("cannot seed the network configuration");
   fprintf(stderr, "kestra-sim: sandbox %s\n", root.c_str());
   KeepTerminalForStatus(options, root);
   SetPaths(PathsUnder(root));

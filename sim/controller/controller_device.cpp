@@ -87,6 +87,9 @@ const AwaitedField AWAITED_FIELDS[] = {
     {"copySource", [](Works *w) { return int(w->ui.copySource); }},
     {"copyDest", [](Works *w) { return int(w->ui.copyDest); }},
     {"resetBank", [](Works *w) { return int(w->ui.resetBank); }},
+    {"menuIndex", [](Works *w) { return int(w->ui.menuIndex); }},
+    {"tableColumn", [](Works *w) { return int(w->ui.tableColumn); }},
+    {"filterRow", [](Works *w) { return int(w->cfg.filterMenuRow); }},
 };
 
 std::string AwaitedFieldNames() {

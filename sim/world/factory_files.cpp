@@ -20,3 +20,32 @@ bool SeedFactoryAntennaTable(const std::string &root) {
   std::string path = AntennaTableFile(Paths{}.setDir, FACTORY_BANK).substr(1);
   return SeedFile(root, path, FormatAntennaTable(rows, ANTENNA_ROWS, INTERFACE_TAVO));
 }
+
+const char *const FACTORY_INTERFACES_STATIC =
+    "# interfaces(5) file used by ifup(8) and ifdown(8)\n"
+    "# Include files from /etc/network/interfaces.d:\n"
+    "source-directory /etc/network/interfaces.d\n"
+    "\n"
+    "auto lo\n"
+    "iface lo inet loopback\n"
+    "\n"
+    "auto eth0\n"
+    "iface eth0 inet static\n"
+    "address 192.168.1.10\n"
+    "netmask 255.255.255.0\n"
+    "gateway 192.168.1.1\n"
+    "nameserver 192.168.1.1\n";
+
+const char *const FACTORY_INTERFACES_DHCP =
+    "# interfaces(5) file used by ifup(8) and ifdown(8)\n"
+    "auto lo\n"
+    "iface lo inet loopback\n"
+    "\n"
+    "auto eth0\n"
+    "allow-hotplug eth0\n"
+    "iface eth0 inet dhcp\n";
+
+bool SeedNetworkInterfaces(const std::string &root) {
+  std::string path = Paths{}.networkInterfaces.substr(1);
+  return SeedFile(root, path, FACTORY_INTERFACES_STATIC);
+}

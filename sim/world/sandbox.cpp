@@ -32,8 +32,11 @@ const StandIn STAND_INS[] = {
     {"/bin/stty", "echo \"$*\" >> '@ROOT@/var/sim/stty'\nexit 0\n"},
     {"/bin/tput", "exit 0\n"},
     {"/bin/ifconfig", "exit 0\n"},
-    {"/bin/ifdown", "exit 0\n"},
-    {"/bin/ifup", "exit 0\n"},
+    // The network restart: each call recorded in order.
+    {"/bin/ifdown", "echo \"ifdown $*\" >> '@ROOT@/var/sim/network'\nexit 0\n"},
+    {"/bin/ifup", "echo \"ifup $*\" >> '@ROOT@/var/sim/network'\nexit 0\n"},
+    {"/bin/sudo", "echo \"$*\" >> '@ROOT@/var/sim/sudo'\nexec \"$@\"\n"},
+    {"/opt/Kestra/getpack.sh", "echo getpack >> '@ROOT@/var/sim/getpack'\nexit 0\n"},
 };
 
 struct Link {

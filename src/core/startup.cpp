@@ -15,6 +15,7 @@
 #include "display/screen.h"
 #include "display/text.h"
 #include "input/panel_mailbox.h"
+#include "network/lan_settings.h"
 #include "remote/opus_setup.h"
 #include "settings/calibration.h"
 #include "settings/fan_table.h"
@@ -70,6 +71,7 @@ void LoadSettingsAndTables(Works *works) {
   SpectrumRecord *spectrum = works->trx.spectrum;
   memset(spectrum->levels, 0, SPECTRUM_POINTS * sizeof(float));
   memset(spectrum->work, 0, SPECTRUM_POINTS * sizeof(float));
+  ReadLanParam();
 }
 
 // Steps from the front panel to the running timer; false when the run flag

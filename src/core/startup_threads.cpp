@@ -10,6 +10,7 @@
 #include "core/works.h"
 #include "display/screen.h"
 #include "input/panel_mailbox.h"
+#include "network/lan_info.h"
 #include "platform/paths.h"
 #include "platform/shell.h"
 #include "settings/safe_write.h"
@@ -76,6 +77,7 @@ void AggFWThread(Works *works) {
 
 void LANInfoThread(Works *works) {
   works->core.lanInfoBusy = 1;
+  ReadLANconnection(works);
   works->core.lanInfoTime = WallSeconds();
   works->core.lanInfoBusy = 0;
 }

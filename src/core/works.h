@@ -5,6 +5,7 @@
 #include "core/state.h"
 #include "display/state.h"
 #include "input/state.h"
+#include "network/state.h"
 #include "remote/state.h"
 #include "settings/state.h"
 #include "transceiver/state.h"
@@ -23,6 +24,7 @@ struct Works {
   TransceiverState trx;
   UiState ui;
   InputState input;
+  NetworkState net;
 };
 
 // The record for code that receives no argument (callbacks).

@@ -25,3 +25,8 @@ std::string ReadShell(const std::string &command, size_t limit) {
 std::string MountSettingsRwCommand() { return "mount -o remount defaults,rw " + GetPaths().setDir; }
 
 std::string MountSettingsRoCommand() { return "mount -v -n -o remount -r " + GetPaths().setDir; }
+
+std::string MountRootRwCommand() {
+  const std::string &root = GetPaths().root;
+  return "mount -o remount defaults,rw " + (root.empty() ? std::string("/") : root);
+}

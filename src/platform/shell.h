@@ -14,3 +14,5 @@ std::string ReadShell(const std::string &command, size_t limit = 4096);
 // The remount commands of the settings partition.
 std::string MountSettingsRwCommand();
 std::string MountSettingsRoCommand();
+// The root file system made writable (the network settings live there).
+std::string MountRootRwCommand();

@@ -115,6 +115,10 @@ bool AppendSettingsFile(const std::string &path, const std::string &text) {
   return ok;
 }
 
+bool ReplaceSystemFile(const std::string &path, const std::string &content) {
+  return ReplaceFile(path, content) == Replaced::Done;
+}
+
 SettingsCommand RunSettingsCommand(const std::string &command) {
   std::lock_guard<std::mutex> lock(SettingsPartitionMutex());
   if (!MountRw()) return SettingsCommand::NotWritable;

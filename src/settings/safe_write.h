@@ -19,6 +19,11 @@ enum class OnOpenFailure { RemountReadOnly, LeaveWritable };
 bool WriteSettingsFile(const std::string &path, const std::string &content,
                        OnOpenFailure onOpenFailure = OnOpenFailure::RemountReadOnly);
 
+// Replaces `path` with `content` through a temporary file beside it,
+// flushed and renamed, without remounting anything. False when nothing was
+// replaced.
+bool ReplaceSystemFile(const std::string &path, const std::string &content);
+
 // Appends `text` to `path` (creating it), for logs kept on the partition.
 bool AppendSettingsFile(const std::string &path, const std::string &text);
 

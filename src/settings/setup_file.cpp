@@ -311,6 +311,10 @@ void initSetup(Works *works) {
   }
 }
 
+void ResetSetupDefaults(Works *works) {
+  for (const KeyDef &k : KEYS) ApplyValue(works, k, k.defaultValue);
+}
+
 void readSetup(Works *works) {
   initSetup(works);
   const std::string &path = GetPaths().setupFile;

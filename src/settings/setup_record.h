@@ -56,6 +56,10 @@ struct Works;
 
 // Defaults of the record and of the whole shared record (InitGlobalVar).
 void initSetup(Works *works);
+// The record and its mirrors back to the defaults, as a fresh setup file
+// would set them; the rest of the shared record and the run flags of the
+// threads (extIoRun, catSerialRun, fftRun aside) are left alone.
+void ResetSetupDefaults(Works *works);
 // Defaults, then the file; creates the file when it is missing.
 void readSetup(Works *works);
 // The lines of a setup file onto the record and its mirrors; numbers out of

@@ -6,6 +6,7 @@
 
 #include "amplifier/errors.h"
 #include "core/works.h"
+#include "network/lan_settings.h"
 #include "settings/setup_record.h"
 #include "transceiver/tavo_params.h"
 #include "tuner/tune_control.h"
@@ -85,11 +86,11 @@ void DrawTemperatures(Works *works) {
       t(works->cfg.MaxTemperature), int(th.fanLevel));
 }
 
-// The network settings are not read by this build: their texts are empty.
+// The addresses as read at start-up.
 void DrawNetwork(Works *works) {
   Row(works, 264, "LAN");
-  DrawText(works, SLOT, VALUE_X, 264, WHITE, "IP:%s, NetMask:%s ", "", "");
-  DrawText(works, SLOT, VALUE_X, 286, WHITE, "Gateway:%s, DNS:%s ", "", "");
+  DrawText(works, SLOT, VALUE_X, 264, WHITE, "IP:%s, NetMask:%s ", IP, NetMask);
+  DrawText(works, SLOT, VALUE_X, 286, WHITE, "Gateway:%s, DNS:%s ", Gateway, DNS);
 }
 
 void DrawLinkState(Works *works) {

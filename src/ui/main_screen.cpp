@@ -5,6 +5,7 @@
 #include "core/works.h"
 #include "display/screen.h"
 #include "display/text.h"
+#include "network/lan_info.h"
 #include "settings/setup_record.h"
 #include "ui/button_bar.h"
 #include "ui/meters.h"
@@ -30,15 +31,12 @@ void SetPlotSpan(Works *works, int mode) {
   xRangeEnd = wide ? 854 : 427;
 }
 
-// The network text of the top line: the network settings are not read by
-// this build.
-const char *NetworkText() { return ""; }
-
 void DrawTopLine(Works *works) {
   if (!works->display.fb) return;
-  char text[UI_TEXT_MAX];
-  snprintf(text, sizeof text, works->core.softwareUpdate ? "SW UPDATE   %s %s" : "%s %s",
-           NetworkText(), works->ui.dateTime);
+  char network[LAN_TEXT_SIZE], text[UI_TEXT_MAX];
+  NetworkText(works, network, sizeof network);
+  snprintf(text, sizeof text, works->core.softwareUpdate ? "SW UPDATE   %s %s" : "%s %s", network,
+           works->ui.dateTime);
   int x = TOP_LINE_RIGHT - getStringSpace(TOP_LINE_SLOT, text);
   DrawText(works, TOP_LINE_SLOT, x, TOP_LINE_Y, WHITE, "%s", text);
 }

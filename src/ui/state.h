@@ -62,6 +62,10 @@ struct UiState {
   ButtonPage Koramenu[CAPTION_PAGES]{};
   std::atomic<int32_t> menuIndex{0};
   std::atomic<int32_t> menuItem{0};
+  std::atomic<int32_t> menuCount{0};
+  // Menu values that are no setting: the filter-table switch, the factory
+  // default and the turn-off toggles.
+  std::atomic<uint8_t> filterSwitch{0}, factoryDefault{0}, turnOffHardware{0};
   std::atomic<int32_t> plotSpan{0};  // Hz: 160000 in mode 4, 80000 in mode 5
 
   // Meters, drawn by the timer: needle angles (radians), held peaks (the

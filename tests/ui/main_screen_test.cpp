@@ -68,7 +68,8 @@ TEST_F(TimerScreen, EveryPassComposesTheWholeMainScreen) {
   ScreenText top = texts.at(0);
   EXPECT_EQ(top.y, 17);
   EXPECT_EQ(top.x + getStringSpace(6, top.text.c_str()), 780);
-  EXPECT_EQ(top.text.size(), 20u);  // the empty network text, a blank, the date
+  EXPECT_EQ(top.text.rfind("No Conn ", 0), 0u);  // the network text before any check
+  EXPECT_EQ(top.text.size(), 27u);               // then a blank and the date
 
   // The information page alone: no top line, no meters.
   OpenInfoPages(works.works);
