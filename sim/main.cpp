@@ -39,7 +39,8 @@ void KeepTerminalForStatus(const SimOptions &options, const std::string &root) {
   if (options.headless || !isatty(STDOUT_FILENO)) return;
   std::string path = root + "/var/log/stderr.log";
   fprintf(stderr, "kestra-sim: diagnostic lines in %s; Ctrl-C stops the unit\n", path.c_str());
-  if (!freopen(path.c_str(), "a", stderr)) fprintf(stdout, "kestra-sim: cannot write %s\n", path.c_str());
+  if (!freopen(path.c_str(), "a", stderr))
+    fprintf(stdout, "kestra-sim: cannot write %s\n", path.c_str());
 }
 
 int Fail(const std::string &message) {

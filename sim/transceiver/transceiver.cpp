@@ -333,7 +333,8 @@ void TransceiverSim::Report(JsonWriter &json) {
     sent = catSent_;
   }
   json.Key("catSent").BeginArray();
-  for (const Command &c : sent) json.BeginObject().Field("t", c.t).Field("text", c.text).EndObject();
+  for (const Command &c : sent)
+    json.BeginObject().Field("t", c.t).Field("text", c.text).EndObject();
   json.EndArray();
   json.EndObject();
 }

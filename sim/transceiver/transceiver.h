@@ -45,10 +45,10 @@ class TransceiverSim : public SimDevice {
   void SendChanges();
   void SendSteady();
   void SendExtIo(const std::vector<uint8_t> &message, std::atomic<long> &counter);
-  void Changed(bool freqChanged);  // under mutex_
+  void Changed(bool freqChanged);                     // under mutex_
   void SetVfo(bool vfoB, const std::string &digits);  // under mutex_
-  void Key(bool on);               // under mutex_
-  bool Silent() const;             // under mutex_
+  void Key(bool on);                                  // under mutex_
+  bool Silent() const;                                // under mutex_
   double Now() const;
 
   SimContext context_;

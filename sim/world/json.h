@@ -17,7 +17,9 @@ class JsonWriter {
   JsonWriter &Null();
 
   // Shorthands for a key and its value.
-  JsonWriter &Field(const std::string &key, const std::string &value) { return Key(key).String(value); }
+  JsonWriter &Field(const std::string &key, const std::string &value) {
+    return Key(key).String(value);
+  }
   JsonWriter &Field(const std::string &key, const char *value) { return Key(key).String(value); }
   JsonWriter &Field(const std::string &key, double value) { return Key(key).Number(value); }
   JsonWriter &Field(const std::string &key, long long value) { return Key(key).Int(value); }

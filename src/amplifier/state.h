@@ -24,8 +24,8 @@ struct LinkState {
   std::atomic<int32_t> retryStops{0};
   std::atomic<int32_t> commErrHoldoff{0};  // ms during which error 4 is not reported again
   std::atomic<uint8_t> tuneValLock{0};
-  std::atomic<uint32_t> currentFreq{0};  // frequency sent with "FA"
-  std::atomic<uint32_t> measuredFreq{0}; // amplifier's frequency counter ("FM")
+  std::atomic<uint32_t> currentFreq{0};   // frequency sent with "FA"
+  std::atomic<uint32_t> measuredFreq{0};  // amplifier's frequency counter ("FM")
   std::atomic<uint8_t> atuBypass{0};
   std::atomic<uint8_t> ampBypass{0};
   std::atomic<int32_t> anValue{0};
@@ -34,10 +34,10 @@ struct LinkState {
   // The link's state machine: a command state to send, 2 wait for the reply,
   // 3 decode it. Other threads write it only to leave the parked states.
   std::atomic<int32_t> linearProcessStatus{1};
-  std::atomic<int64_t> lastWriteMicros{0};    // monotonic time of the last write (reply time-out)
-  char lastCmdLetters[2]{'S', 'T'};           // names the last command in messages (link only)
-  std::atomic<int32_t> lastCmdState{1};       // state of the last command sent, for a resend
-  char rxBuf[LINK_RX_SIZE + 1]{};             // reply bytes so far (link only)
+  std::atomic<int64_t> lastWriteMicros{0};  // monotonic time of the last write (reply time-out)
+  char lastCmdLetters[2]{'S', 'T'};         // names the last command in messages (link only)
+  std::atomic<int32_t> lastCmdState{1};     // state of the last command sent, for a resend
+  char rxBuf[LINK_RX_SIZE + 1]{};           // reply bytes so far (link only)
   int rxCount = 0;
 
   std::atomic<uint8_t> bypassCmd{0};        // 1 after "AB1;", 0 after "AB0;"
@@ -58,8 +58,8 @@ struct LinkState {
   std::atomic<float> pwrFwd{0};   // W
   std::atomic<float> pwrRefl{0};  // W
   std::atomic<float> pwrInPeak{0};
-  std::atomic<float> swr{0};         // 0 or 1.0..100.0
-  std::atomic<float> currentRaw{0};  // converter count as received
+  std::atomic<float> swr{0};              // 0 or 1.0..100.0
+  std::atomic<float> currentRaw{0};       // converter count as received
   std::atomic<float> temp1{0}, temp2{0};  // smoothed, degrees Celsius
   std::atomic<uint8_t> attReported{0};    // from the "AT" reply
   std::atomic<uint8_t> attDisplay{0};     // attenuator display state: 0..3 a step, 4 stand-by

@@ -26,7 +26,8 @@ std::atomic<const ClockSource *> active{&realClock};
 ClockSource installed;
 }  // namespace
 
-const ClockSource realClock{RealProcessMicros, RealMonotonicMicros, RealWallSeconds, RealSleepMicros};
+const ClockSource realClock{RealProcessMicros, RealMonotonicMicros, RealWallSeconds,
+                            RealSleepMicros};
 
 ClockSource SetClockSource(const ClockSource &source) {
   ClockSource previous = *active.load();

@@ -25,11 +25,11 @@ struct CoreState {
   // Periodic timer.
   std::atomic<int32_t> timerPeriod{0};  // µs pause at the end of each pass
   std::atomic<uint8_t> screenSaverOn{0};
-  std::atomic<int32_t> tavoTx{0};       // companion transceiver reports transmission
-  std::atomic<uint32_t> lastFreq{0};    // frequency the settings were last applied for
-  std::atomic<int32_t> forceFreq{0};    // −1 forces a re-application on the next pass
-  std::atomic<uint8_t> redraw{0};       // reload the main background on the next pass
-  double tempLogTimer = 0;              // ms since the last temperature-log line (timer only)
+  std::atomic<int32_t> tavoTx{0};     // companion transceiver reports transmission
+  std::atomic<uint32_t> lastFreq{0};  // frequency the settings were last applied for
+  std::atomic<int32_t> forceFreq{0};  // −1 forces a re-application on the next pass
+  std::atomic<uint8_t> redraw{0};     // reload the main background on the next pass
+  double tempLogTimer = 0;            // ms since the last temperature-log line (timer only)
 
   // Length of a second of the start-up pauses (the countdown among them) and
   // of the closing pause; a simulator run may shorten them.

@@ -40,8 +40,8 @@ const ThreadBodies productThreadBodies = {
 };
 ThreadBodies threadBodies = productThreadBodies;
 
-std::thread thrGPIO, thrLin, thInit, thAggFw, thDebug, thrKey, thrWsock, thrSer, thrLeggi, thrScrivi,
-    thrCat, thrFFT, thrCatSer, thrTime;
+std::thread thrGPIO, thrLin, thInit, thAggFw, thDebug, thrKey, thrWsock, thrSer, thrLeggi,
+    thrScrivi, thrCat, thrFFT, thrCatSer, thrTime;
 
 namespace {
 constexpr int64_t PAUSE_SLICE_MS = 50;  // a stop ends a pause within this
@@ -148,9 +148,9 @@ void StartThreadCommRemote(Works *works) {
     char *flag;
     void (*start)(Works *);
   };
-  for (Remote r : {Remote{&s.EnableWrite, StartThreadAudioWrite},
-                   Remote{&s.EnableRead, StartThreadAudioRead}, Remote{&s.EnableCAT, StartThreadCAT},
-                   Remote{&s.EnableFFT, StartTAVOReadFFT}}) {
+  for (Remote r :
+       {Remote{&s.EnableWrite, StartThreadAudioWrite}, Remote{&s.EnableRead, StartThreadAudioRead},
+        Remote{&s.EnableCAT, StartThreadCAT}, Remote{&s.EnableFFT, StartTAVOReadFFT}}) {
     if (ReadSetupFlag(*r.flag) != '0') continue;
     WriteSetupFlag(*r.flag, '1');
     r.start(works);

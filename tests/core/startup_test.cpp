@@ -68,12 +68,23 @@ class StartupTest : public ::testing::Test {
     UseMemoryDisplay();
     // Start-up pauses run a hundred times faster; the sequence is unchanged.
     previousClock = InstallFastClock(100);
-    threadBodies = {FakePanel,   Body<kLinear>, [](Works *w) { RecordOnce(kLoad, w); LoadThread(w); },
+    threadBodies = {FakePanel,
+                    Body<kLinear>,
+                    [](Works *w) {
+                      RecordOnce(kLoad, w);
+                      LoadThread(w);
+                    },
                     [](Works *w) { RecordOnce(kLan, w); },
                     [](Works *w) { RecordOnce(kAgg, w); },
-                    Body<kKeyb>, Body<kWs>,     Body<kWc>,
-                    Body<kSer>,  Body<kScr>,    Body<kLeg>,
-                    Body<kCat>,  Body<kFft>,    Body<kCatSer>,
+                    Body<kKeyb>,
+                    Body<kWs>,
+                    Body<kWc>,
+                    Body<kSer>,
+                    Body<kScr>,
+                    Body<kLeg>,
+                    Body<kCat>,
+                    Body<kFft>,
+                    Body<kCatSer>,
                     Body<kTimer>};
   }
   void TearDown() override {
@@ -123,9 +134,8 @@ class StartupTest : public ::testing::Test {
 // load at start-up leaves the FT-817 poller off.
 TEST_F(StartupTest, DefaultFlagsStartTheDocumentedThreads) {
   RunUnit("");
-  std::set<std::string> expected = {"GPIO",        "Linear", "LoadThread", "LANInfoThread",
-                                    "AggFWThread", "keyb",   "Wsocket",    "Serial",
-                                    "timer"};
+  std::set<std::string> expected = {"GPIO", "Linear",  "LoadThread", "LANInfoThread", "AggFWThread",
+                                    "keyb", "Wsocket", "Serial",     "timer"};
   EXPECT_EQ(Started(), expected);
   EXPECT_TRUE(log.ErrHas(">>>>>>>>>> SOCKET SERVER start\n"));
   EXPECT_TRUE(log.ErrHas("TAVOread start\n"));
@@ -155,12 +165,11 @@ TEST_F(StartupTest, ShutdownJoinsInTheDocumentedOrder) {
   for (const auto &line : log.Sys())
     if (line.text.rfind("Communicator joined", 0) == 0) joins.push_back(line.text);
   std::vector<std::string> expected = {
-      "Communicator joined Key end",       "Communicator joined FFT end",
-      "Communicator joined Touch end",     "Communicator joined Spi end",
-      "Communicator joined Wsocket end",   "Communicator joined Cat end",
-      "Communicator joined Serial end",
-      "Communicator joined Linear end",    "Communicator joined Time end",
-      "Communicator joined GPIO end"};
+      "Communicator joined Key end",     "Communicator joined FFT end",
+      "Communicator joined Touch end",   "Communicator joined Spi end",
+      "Communicator joined Wsocket end", "Communicator joined Cat end",
+      "Communicator joined Serial end",  "Communicator joined Linear end",
+      "Communicator joined Time end",    "Communicator joined GPIO end"};
   EXPECT_EQ(joins, expected);
   EXPECT_TRUE(log.SysHas("Communicator operations end"));
 }

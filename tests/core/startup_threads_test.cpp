@@ -11,13 +11,15 @@
 #include "tests/support/sandbox.h"
 
 namespace {
-void FastSleep(int64_t micros) { std::this_thread::sleep_for(std::chrono::microseconds(micros / 10000)); }
+void FastSleep(int64_t micros) {
+  std::this_thread::sleep_for(std::chrono::microseconds(micros / 10000));
+}
 
 class AggFW : public ::testing::Test {
  protected:
   void SetUp() override {
-    previous = SetClockSource({realClock.processMicros, realClock.monotonicMicros,
-                               realClock.wallSeconds, FastSleep});
+    previous = SetClockSource(
+        {realClock.processMicros, realClock.monotonicMicros, realClock.wallSeconds, FastSleep});
     box.Write(box.P().updateMarker, "");
   }
   void TearDown() override { SetClockSource(previous); }

@@ -27,18 +27,30 @@ std::string ValueOf(const std::string &file, const std::string &key) {
   return "<missing>";
 }
 
-const char *WRITE_ORDER[] = {
-    "EnableKeyb", "EnableSpi", "EnableTouch", "DelayedTouch", "EnableGPIO", "EnableRead",
-    "EnableWrite", "EnableCAT", "EnableLinear", "EnableTime", "WebSocket", "Pitch", "Quality",
-    "AudioIn", "InChannels", "AudioCompress", "Multiplier", "AudioOut", "Server", "TcpPort",
-    "CatPort", "SerPort", "LinPort", "NumAntenna", "EnablePwrPeak", "TempMode", "FreqSensIn",
-    "FreqPeriodTime", "Attenuator", "AttenuatorTune", "SWRescAutoTune", "ViewTimeStr", "ViewTemp",
-    "MaxTemperature", "MaxTemperature2", "AutoTuneMaxCicli", "PowerUnits", "SaveScreenIdx",
-    "AutoTuneMode", "EnableFFT", "Divide", "MaxTempAllowed", "PSpar1", "PSpar2", "Isteresi1",
-    "Isteresi2", "PSpar3", "PSpar4", "OffsetPlot", "RefLevelPlot", "RefPosPlot", "PointDivPlot",
-    "CatSerialPort", "TUNEenabled", "NumBanco", "GMpar1", "GMpar2", "Peak_media", "Peak_ValDec",
-    "Peak_TimeDec", "Peak_Time", "MAXbank", "BTN_longpress_Time", "EnableDebug", "Enable1600",
-    "EnableLOGTemp", "AudioBuffers", "AutoTuneTipo", "CPUTempVentola", "CPUPercVentola"};
+const char *WRITE_ORDER[] = {"EnableKeyb",     "EnableSpi",       "EnableTouch",
+                             "DelayedTouch",   "EnableGPIO",      "EnableRead",
+                             "EnableWrite",    "EnableCAT",       "EnableLinear",
+                             "EnableTime",     "WebSocket",       "Pitch",
+                             "Quality",        "AudioIn",         "InChannels",
+                             "AudioCompress",  "Multiplier",      "AudioOut",
+                             "Server",         "TcpPort",         "CatPort",
+                             "SerPort",        "LinPort",         "NumAntenna",
+                             "EnablePwrPeak",  "TempMode",        "FreqSensIn",
+                             "FreqPeriodTime", "Attenuator",      "AttenuatorTune",
+                             "SWRescAutoTune", "ViewTimeStr",     "ViewTemp",
+                             "MaxTemperature", "MaxTemperature2", "AutoTuneMaxCicli",
+                             "PowerUnits",     "SaveScreenIdx",   "AutoTuneMode",
+                             "EnableFFT",      "Divide",          "MaxTempAllowed",
+                             "PSpar1",         "PSpar2",          "Isteresi1",
+                             "Isteresi2",      "PSpar3",          "PSpar4",
+                             "OffsetPlot",     "RefLevelPlot",    "RefPosPlot",
+                             "PointDivPlot",   "CatSerialPort",   "TUNEenabled",
+                             "NumBanco",       "GMpar1",          "GMpar2",
+                             "Peak_media",     "Peak_ValDec",     "Peak_TimeDec",
+                             "Peak_Time",      "MAXbank",         "BTN_longpress_Time",
+                             "EnableDebug",    "Enable1600",      "EnableLOGTemp",
+                             "AudioBuffers",   "AutoTuneTipo",    "CPUTempVentola",
+                             "CPUPercVentola"};
 }  // namespace
 
 TEST(SetupFile, MissingFileIsCreatedWithTheSeventyDefaultLinesInOrder) {
@@ -101,8 +113,8 @@ TEST(SetupFile, LineRulesLastValueWinsAndUnknownOrMalformedLinesAreHarmless) {
   LogCapture log;
   readSetup(works.works);
   EXPECT_EQ(works->cfg.PSpar1, 7);
-  EXPECT_EQ(works->cfg.PSpar2, 1000);                 // no digits: mirror unchanged
-  EXPECT_EQ(works->cfg.setup->EnableLinear, '1');     // "Key:" without the blank is no match
+  EXPECT_EQ(works->cfg.PSpar2, 1000);              // no digits: mirror unchanged
+  EXPECT_EQ(works->cfg.setup->EnableLinear, '1');  // "Key:" without the blank is no match
   EXPECT_EQ(works->cfg.setup->EnableTime, '0');
   EXPECT_STREQ(works->cfg.setup->Pitch, "123456789");  // cut to the field
   EXPECT_EQ(works->cfg.setup->fftRun, '1');

@@ -9,10 +9,9 @@
 
 TEST(Lifecycle, EmptyRootGetsTheDefaultSetupAndAnOrderlyShutdown) {
   std::string root = FreshSimRoot("lifecycle");
-  SimRun run = RunKestraSim(KESTRA_SIM_BINARY,
-                            {"--root", root, "--headless", "--duration", "3", "--report",
-                             root + "/report.json"},
-                            90);
+  SimRun run = RunKestraSim(
+      KESTRA_SIM_BINARY,
+      {"--root", root, "--headless", "--duration", "3", "--report", root + "/report.json"}, 90);
   EXPECT_EQ(run.exitStatus, 0) << run.output;
   std::string setup = ReadTextFile(root + "/opt/set/setup.txt");
   EXPECT_EQ(std::count(setup.begin(), setup.end(), '\n'), 70);
@@ -29,7 +28,8 @@ TEST(Lifecycle, SettingsAlreadyInTheRootAreKeptAndUsed) {
   std::string root = FreshSimRoot("seeded");
   std::filesystem::create_directories(root + "/opt/set");
   std::ofstream(root + "/opt/set/setup.txt") << "EnableLinear: 0\nWebSocket: 0\n";
-  SimRun run = RunKestraSim(KESTRA_SIM_BINARY, {"--root", root, "--headless", "--duration", "2"}, 90);
+  SimRun run =
+      RunKestraSim(KESTRA_SIM_BINARY, {"--root", root, "--headless", "--duration", "2"}, 90);
   EXPECT_EQ(run.exitStatus, 0) << run.output;
   EXPECT_EQ(run.output.find("SOCKET SERVER start"), std::string::npos);
   std::string log = ReadTextFile(root + "/var/log/kestra.log");
