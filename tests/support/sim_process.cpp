@@ -21,34 +21,24 @@ double Now() {
   return duration<double>(steady_clock::now().time_since_epoch()).count();
 }
 
-// The program a session's leader runs; stop signals go on to it alone (not
-// to its outside programs: a "my_temp" that a stop ended would end the unit).
-pid_t sessionProgram = 0;
-void ForwardStop(int sig) { kill(sessionProgram, sig); }
-
 // Runs the program in a session of its own, as the service runs on the
 // target: busy processes of the test's session do not share its slice of
-// the processor. The session's leader only passes stop signals on, waits
-// for the program and exits as it did, so that the program, not a session
-// leader, opens the serial ports: a session leader would take one as its
-// controlling terminal.
-[[noreturn]] void RunInOwnSession(const std::string &binary, std::vector<char *> &argv) {
+// the processor. The session's leader is a shell that only passes stop
+// signals on to the program (not to its outside programs: a "my_temp" that a
+// stop ended would end the unit), waits for it and exits as it did, so that
+// the program, not a session leader, opens the serial ports: a session
+// leader would take one as its controlling terminal. The forked child calls
+// nothing but setsid and exec, as a multi-threaded test process requires
+// (under the thread sanitizer, a leader that ran our own code after such a
+// fork never passed its signals on).
+const char LEADER_SCRIPT[] =
+    "trap 'kill -TERM $p' TERM; trap 'kill -INT $p' INT; \"$@\" & p=$!; "
+    "while :; do wait $p; s=$?; kill -0 $p 2>/dev/null || break; done; exit $s";
+
+[[noreturn]] void RunInOwnSession(char *const *argv) {
   setsid();
-  pid_t program = fork();
-  if (program == 0) {
-    execv(binary.c_str(), argv.data());
-    _exit(127);
-  }
-  sessionProgram = program;
-  signal(SIGTERM, ForwardStop);
-  signal(SIGINT, ForwardStop);
-  int status = 0;
-  pid_t waited;
-  while ((waited = waitpid(program, &status, 0)) < 0 && errno == EINTR) {
-  }
-  if (program < 0 || waited != program) _exit(127);
-  if (WIFEXITED(status)) _exit(WEXITSTATUS(status));
-  _exit(128 + (WIFSIGNALED(status) ? WTERMSIG(status) : 0));
+  execv("/bin/sh", argv);
+  _exit(127);
 }
 }  // namespace
 
@@ -71,15 +61,17 @@ bool SimProcess::Start(const std::string &binary, const std::vector<std::string>
   int pipeFd[2];
   if (pipe(pipeFd) != 0) return false;
   started_ = Now();
+  std::vector<char *> argv{const_cast<char *>("sh"), const_cast<char *>("-c"),
+                           const_cast<char *>(LEADER_SCRIPT), const_cast<char *>("sh"),
+                           const_cast<char *>(binary.c_str())};
+  for (const auto &a : args) argv.push_back(const_cast<char *>(a.c_str()));
+  argv.push_back(nullptr);
   pid_t child = fork();
   if (child == 0) {
     dup2(pipeFd[1], 1);
     dup2(pipeFd[1], 2);
     close(pipeFd[0]);
-    std::vector<char *> argv{const_cast<char *>(binary.c_str())};
-    for (const auto &a : args) argv.push_back(const_cast<char *>(a.c_str()));
-    argv.push_back(nullptr);
-    RunInOwnSession(binary, argv);
+    RunInOwnSession(argv.data());
   }
   close(pipeFd[1]);
   if (child < 0) {
@@ -148,6 +140,10 @@ int CountOf(const std::string &text, const std::string &what) {
   int n = 0;
   for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) n++;
   return n;
+}
+
+std::string Tail(const std::string &text) {
+  return text.substr(text.size() > 16000 ? text.size() - 16000 : 0);
 }
 
 bool WaitForFileText(const std::string &path, const std::string &what, double seconds, int count) {

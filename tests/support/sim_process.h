@@ -22,6 +22,8 @@ std::string ReadTextFile(const std::string &path);
 
 // How often `what` occurs in `text`.
 int CountOf(const std::string &text, const std::string &what);
+// The end of a unit's output or log, for a failure's message.
+std::string Tail(const std::string &text);
 
 // True once the file holds `what` at least `count` times (within `seconds`,
 // a generous bound).

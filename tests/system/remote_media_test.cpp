@@ -28,10 +28,6 @@ constexpr double EVENT_LIMIT = SIM_UNIT_EVENT_LIMIT;
 constexpr int PERIOD = 480;  // Multiplier 2
 constexpr int OPUS_BITRATE = 32000;
 
-// The end of a unit's output, for a failure's message.
-std::string Tail(const std::string &output) {
-  return output.substr(output.size() > 16000 ? output.size() - 16000 : 0);
-}
 
 std::string AudioSetup(char role, int port, int compress) {
   std::string setup = "WebSocket: " + std::string(1, role) + "\nTcpPort: " + std::to_string(port) +

@@ -125,8 +125,8 @@ TEST(Remote, TwoUnitsJoinAgainAndRelayCatStatusAndParameters) {
   ASSERT_TRUE(server.Logged("EIK, CA", EVENT_LIMIT, cats + 2));
   int passes = CountOf(client.Output(), "BUFFER Wsocket : 40m ");
   ASSERT_TRUE(client.Printed("BUFFER Wsocket : 40m ", EVENT_LIMIT, passes + 50));
-  ASSERT_EQ(client.Stop(), 0);
-  ASSERT_EQ(server.Stop(), 0);
+  ASSERT_EQ(client.Stop(), 0) << Tail(client.Log());
+  ASSERT_EQ(server.Stop(), 0) << Tail(server.Log());
 
   // Both joins used the client's one key.
   std::set<std::string> keys;
