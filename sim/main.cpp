@@ -1,11 +1,14 @@
 // kestra-sim: the whole unit against its simulated hardware, in a sandbox.
+#include <pthread.h>
 #include <signal.h>
 #include <stdlib.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <thread>
 
 #include "core/clock.h"
 #include "core/log.h"
@@ -21,11 +24,37 @@
 #include "sim/world/simulation.h"
 
 namespace {
-Simulation *active = nullptr;
-
-void OnSignal(int) {
-  if (active) active->RequestStop();
+sigset_t StopSignals() {
+  sigset_t set;
+  sigemptyset(&set);
+  sigaddset(&set, SIGINT);
+  sigaddset(&set, SIGTERM);
+  return set;
 }
+
+// Stop signals are taken by a thread of their own with sigwait rather than
+// by a handler: a stop takes a lock that a handler could find held by the
+// thread it interrupted, and a signal that comes before the simulation is
+// ready waits for it instead of killing the run. The signals are blocked
+// before any thread starts, so that every thread inherits the mask.
+class StopSignalWaiter {
+ public:
+  explicit StopSignalWaiter(Simulation &sim)
+      : thread_([this, &sim] {
+          sigset_t set = StopSignals();
+          int sig = 0;
+          while (sigwait(&set, &sig) == 0 && !done_) sim.RequestStop();
+        }) {}
+  ~StopSignalWaiter() {
+    done_ = true;
+    pthread_kill(thread_.native_handle(), SIGTERM);
+    thread_.join();
+  }
+
+ private:
+  std::atomic<bool> done_{false};
+  std::thread thread_;
+};
 
 std::string MakeRoot(const std::string &requested) {
   if (!requested.empty()) return requested;
@@ -62,6 +91,9 @@ bool ServePage(const SimOptions &options, Simulation &sim, World &world,
 }  // namespace
 
 int main(int argc, char **argv) {
+  sigset_t stopSignals = StopSignals();
+  pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+  signal(SIGPIPE, SIG_IGN);
   SimOptions options;
   std::string error;
   if (!ParseSimOptions(argc, argv, options, error)) {
@@ -86,10 +118,7 @@ int main(int argc, char **argv) {
   Simulation sim(options, context);
   if (!sim.Prepare(error)) return Fail(error);
   if (!sim.StartDevices(error)) return Fail(error);
-  active = &sim;
-  signal(SIGINT, OnSignal);
-  signal(SIGTERM, OnSignal);
-  signal(SIGPIPE, SIG_IGN);
+  StopSignalWaiter stopSignalWaiter(sim);  // a signal that came meanwhile is still pending
   std::unique_ptr<PageServer> page;
   if (!ServePage(options, sim, world, page, error)) return Fail(error);
 
@@ -117,6 +146,5 @@ int main(int argc, char **argv) {
   }
   if (page) page->Stop();
   sim.StopDevices();
-  active = nullptr;
   return status;
 }
